@@ -1,0 +1,11 @@
+// CCP4/MRC map on the map's own grid (".ccp4"), little-endian on any host.
+#pragma once
+
+#include "common/console.hpp"
+#include "common/records.hpp"
+
+#include <string>
+
+void write_ccp4_map(const StructureInfo& structure, const MapHeader& header,
+                    const MapSections& sections, int batch, const std::string& expnam,
+                    Console& console);

@@ -1,0 +1,11 @@
+// Marching Cube text file: the map resampled on a Cartesian grid (".fou").
+#pragma once
+
+#include "common/console.hpp"
+#include "common/records.hpp"
+
+#include <string>
+
+void write_marching_cube(StructureInfo& structure, const MapHeader& header,
+                         const MapSections& sections, int batch, const std::string& expnam,
+                         Console& console);

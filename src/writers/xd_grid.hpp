@@ -1,0 +1,11 @@
+// Project XD grid file: the map resampled on a Cartesian grid (".grd").
+#pragma once
+
+#include "common/console.hpp"
+#include "common/records.hpp"
+
+#include <string>
+
+void write_xd_grid(StructureInfo& structure, const MapHeader& header,
+                   const MapSections& sections, int batch, const std::string& expnam,
+                   Console& console);

@@ -1,0 +1,84 @@
+#include "driver/options.hpp"
+
+#include "common/fatal.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+RunOptions batch(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "grix");
+    return read_command_line(args);
+}
+
+TEST(CommandLine, ArgumentCountDecidesTheMode)
+{
+    EXPECT_EQ(batch({}).batch, 0);
+    EXPECT_EQ(batch({}).show_header, 0);
+    const RunOptions dump = batch({"-v"});
+    EXPECT_EQ(dump.batch, 0);
+    EXPECT_EQ(dump.show_header, 1);
+    const RunOptions ignored = batch({"run"});
+    EXPECT_EQ(ignored.batch, 0);
+    EXPECT_EQ(ignored.show_header, 0);
+    EXPECT_EQ(ignored.expnam, "");
+    const RunOptions no_dump_in_batch = batch({"-v", "run"});
+    EXPECT_EQ(no_dump_in_batch.batch, 1);
+    EXPECT_EQ(no_dump_in_batch.show_header, 0);
+    EXPECT_EQ(no_dump_in_batch.expnam, "run");
+}
+
+TEST(CommandLine, OptionsAndDefaults)
+{
+    struct Case {
+        std::vector<std::string> args;
+        const char* output_type;
+        const char* map_type;
+        int precision;
+    };
+    const Case cases[] = {
+        {{"-wingx", "run"}, "WINGX", "FCLC", 0},
+        {{"-foo", "run"}, "ASCII", "FCLC", 0},
+        {{"-WINGX", "run"}, "ASCII", "FCLC", 0},
+        {{"-ascii", "9", "run"}, "ASCII", "FCLC", 0},
+        {{"-ascii", "-1", "run"}, "ASCII", "FCLC", 0},
+        {{"-ascii", "3", "run"}, "ASCII", "FCLC", 3},
+        {{"-a", " +6x", "run"}, "ASCII", "FCLC", 6},
+        {{"-ascii", "99999999999999999999", "run"}, "ASCII", "FCLC", 0},
+        {{"-ascii", "3", "-march", "run"}, "MARCH", "FCLC", 3},
+        {{"-march", "-ascii", "run"}, "ASCII", "FCLC", 0},
+        {{"-ascii", "-wingx", "run"}, "WINGX", "FCLC", 0},
+        {{"-x", "-fobs", "-delf", "run"}, "XD", "DELF", 0},
+        {{"-m", "-nfdf", "run"}, "MARCH", "NFDF", 0},
+        {{"-w", "-ptsn", "run"}, "WINGX", "PTSN", 0},
+        {{"-xd", "-dpts", "run"}, "XD", "DPTS", 0},
+        {{"-fobs", "-fclc", "run"}, "ASCII", "FCLC", 0},
+        {{"-ccp4", "run"}, "CCP4", "FCLC", 0},
+        {{"-c", "-wingx", "run"}, "WINGX", "FCLC", 0},
+    };
+    for (const Case& c : cases) {
+        const RunOptions options = batch(c.args);
+        SCOPED_TRACE(c.args.front() + " " + c.args[1]);
+        EXPECT_EQ(options.batch, 1);
+        EXPECT_EQ(options.output_type, c.output_type);
+        EXPECT_EQ(options.map_type, c.map_type);
+        EXPECT_EQ(options.precision, c.precision);
+        EXPECT_EQ(options.expnam, "run");
+    }
+}
+
+TEST(CommandLine, ExperimentNameIsAlsoThePrecisionAfterAscii)
+{
+    EXPECT_EQ(batch({"-ascii", "4run"}).precision, 4);
+    EXPECT_EQ(batch({"-ascii", "4run"}).expnam, "4run");
+    EXPECT_EQ(batch({"-ascii", "run"}).precision, 0);
+}
+
+TEST(CommandLine, OverLongExperimentNameIsRefused)
+{
+    EXPECT_EQ(batch({"-wingx", std::string(79, 'r')}).expnam.size(), 79u);
+    EXPECT_THROW(batch({"-wingx", std::string(80, 'r')}), FatalError);
+}
+
+}  // namespace

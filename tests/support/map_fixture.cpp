@@ -1,0 +1,101 @@
+#include "support/map_fixture.hpp"
+
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+void append_word(std::string& bytes, std::uint32_t word)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes.push_back(static_cast<char>((word >> shift) & 0xFF));
+}
+
+void append_int(std::string& bytes, std::int32_t value)
+{
+    append_word(bytes, static_cast<std::uint32_t>(value));
+}
+
+void append_float(std::string& bytes, float value)
+{
+    std::uint32_t word;
+    std::memcpy(&word, &value, 4);
+    append_word(bytes, word);
+}
+
+void append_text(std::string& bytes, const char* text, std::size_t width)
+{
+    std::string field(text, strnlen(text, width));
+    field.resize(width, ' ');
+    bytes += field;
+}
+
+}  // namespace
+
+MapHeader make_map_header(int across, int down, int sections, int msect)
+{
+    MapHeader header;
+    std::strcpy(header.title, "test map");
+    std::strcpy(header.phase, "test phase");
+    std::strcpy(header.maptyp, "FCLC");
+    const float cell[7] = {10, 10, 10, 90, 90, 90, 1000};
+    std::memcpy(header.cell, cell, sizeof cell);
+    const int counts[3] = {across, down, sections};
+    for (int d = 0; d < 3; ++d) {
+        header.nxyzi[d] = 20;
+        header.nxyzo[d] = 0;
+        header.nxyzt[d] = counts[d];
+    }
+    header.msect = msect;
+    header.nrho = across * down;
+    header.rmax = 1;
+    header.rmin = -1;
+    header.srho = 0.5f;
+    return header;
+}
+
+MapSections make_tagged_sections(const MapHeader& header)
+{
+    MapSections sections(static_cast<std::size_t>(header.nxyzt[2]));
+    for (int k = 0; k < header.nxyzt[2]; ++k) {
+        MapSection& section = sections[static_cast<std::size_t>(k)];
+        section.values.resize(static_cast<std::size_t>(header.nrho));
+        for (int j = 0; j < header.nxyzt[1]; ++j)
+            for (int i = 0; i < header.nxyzt[0]; ++i)
+                section.values[static_cast<std::size_t>(i + j * header.nxyzt[0])] =
+                    static_cast<float>(100 * k + 10 * j + i);
+        section.tail[0] = 0xDEADBEEF;
+        section.tail[1] = static_cast<std::uint32_t>(k);
+    }
+    return sections;
+}
+
+std::string encode_map_file(const MapHeader& header, const MapSections& sections,
+                            int record_size)
+{
+    std::string bytes;
+    append_text(bytes, header.phase, 66);
+    append_text(bytes, header.title, 66);
+    append_text(bytes, header.maptyp, 4);
+    for (float value : header.cell)
+        append_float(bytes, value);
+    bytes.resize(static_cast<std::size_t>(record_size), '\0');
+
+    for (const auto* triple : {header.nxyzi, header.nxyzo, header.nxyzt})
+        for (int d = 0; d < 3; ++d)
+            append_int(bytes, triple[d]);
+    append_int(bytes, header.msect);
+    append_int(bytes, header.nrho);
+    append_float(bytes, header.rmax);
+    append_float(bytes, header.rmin);
+    append_float(bytes, header.srho);
+    bytes.resize(2 * static_cast<std::size_t>(record_size), '\0');
+
+    for (const MapSection& section : sections) {
+        for (float value : section.values)
+            append_float(bytes, value);
+        append_word(bytes, section.tail[0]);
+        append_word(bytes, section.tail[1]);
+    }
+    return bytes;
+}
