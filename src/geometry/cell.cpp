@@ -1,8 +1,59 @@
 #include "geometry/cell.hpp"
 
+#include "common/console.hpp"
 #include "common/fatal.hpp"
 
-void orthogonalise_cell(StructureInfo& /*structure*/)
+#include <cmath>
+
+namespace {
+
+void store(CellTransform& transform, const double (&elements)[9])
 {
-    throw FatalError("Error: Bad unit cell volume.\n", FatalStream::out);
+    for (int n = 0; n < 9; ++n)
+        transform.matrix[n] = static_cast<float>(elements[n]);
+    for (float& component : transform.translation)
+        component = 0.0f;
+}
+
+}  // namespace
+
+// The order of every product and sum below is kept as written: the stored floats, and
+// the files printed from them, depend on it to the last digit.
+void orthogonalise_cell(StructureInfo& structure)
+{
+    const double a = structure.a;
+    const double b = structure.b;
+    const double c = structure.c;
+    const double alpha = static_cast<double>(structure.alpha) * DEG_TO_RAD;
+    const double beta = static_cast<double>(structure.beta) * DEG_TO_RAD;
+    const double gamma = static_cast<double>(structure.gamma) * DEG_TO_RAD;
+    const double ca = std::cos(alpha), cb = std::cos(beta), cg = std::cos(gamma);
+    const double sa = std::sin(alpha), sb = std::sin(beta), sg = std::sin(gamma);
+
+    const double p = cg * cb;
+    const double t = ca * p;
+    const double q = ((cb * cb + ca * ca) + cg * cg) - 1.0;
+    const double vol2 = ((t + t) - q) * c * c * b * b * a * a;
+    // Written so that a NaN volume is refused too.
+    if (!(vol2 > 0.0))
+        throw FatalError(format("Error: Bad unit cell volume: vol^2 = %f\n"
+                                "Unit cell params have not been read correctly.\n"
+                                "You can still output in ASCII format.\n",
+                                vol2),
+                         FatalStream::out);
+    const double vol = std::sqrt(vol2);
+
+    const double cos_alpha_star = (cg * cb - ca) / (sg * sb);
+    const double cos_beta_star = (cg * ca - cb) / (sg * sa);
+    // a* is held as a float before use; the last bits of cart_to_frac depend on it.
+    const double a_star = static_cast<float>(((sa * c) * b) / vol);
+    const double b_star = ((sb * c) * a) / vol;
+    const double c_star = (a * (sg * b)) / vol;
+
+    store(structure.frac_to_cart, {a, b * cg, c * cb,
+                                   0.0, b * sg, ((-c) * cos_alpha_star) * sb,
+                                   0.0, 0.0, 1.0 / c_star});
+    store(structure.cart_to_frac, {1.0 / a, (-cg) / (sg * a), cos_beta_star * a_star,
+                                   0.0, 1.0 / (sg * b), b_star * cos_alpha_star,
+                                   0.0, 0.0, c_star});
 }
