@@ -1,0 +1,107 @@
+#include "common/text.hpp"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string printf_fixed(double value, int width, int precision)
+{
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, "%*.*f", width, precision, value);
+    return buffer;
+}
+
+std::string printf_scientific(double value, int width, int precision)
+{
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, "%*.*E", width, precision, value);
+    return buffer;
+}
+
+// Floats of every kind the maps and headers hold: random bit patterns (subnormals,
+// huge values, infinities, NaNs of both signs), decimal ties, and the edge values.
+std::vector<float> sample_floats()
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    std::vector<float> values = {0.0f, -0.0f, inf, -inf, nan, -nan, 1e-45f, -1e-45f,
+                                 -5.1e-11f, 5.1e-13f, 0.5f, 1.5f, 2.5f, -2.5f, 0.125f,
+                                 0.375f, 9.5f, 99.5f, 999999.5f, 1e10f, -1e38f, 3.4e38f,
+                                 0.00000005f, 0.000000015f, 1.00000005f, 12345.678f};
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<std::uint32_t> bits;
+    std::uniform_real_distribution<float> ordinary(-1000.0f, 1000.0f);
+    for (int n = 0; n < 20000; ++n) {
+        const std::uint32_t word = bits(random);
+        float value;
+        std::memcpy(&value, &word, 4);
+        values.push_back(value);
+        values.push_back(ordinary(random));
+        values.push_back(static_cast<float>(static_cast<int>(bits(random) % 20001) - 10000) /
+                         1024.0f);
+    }
+    return values;
+}
+
+TEST(NumberText, FixedMatchesPrintf)
+{
+    const std::vector<float> values = sample_floats();
+    const std::pair<int, int> formats[] = {{15, 8}, {6, 0}, {7, 1}, {9, 3}, {12, 6}, {0, 6}};
+    for (const auto& [width, precision] : formats) {
+        for (float value : values) {
+            std::string text;
+            append_fixed(text, value, width, precision);
+            ASSERT_EQ(text, printf_fixed(value, width, precision))
+                << "width " << width << " precision " << precision;
+        }
+    }
+}
+
+TEST(NumberText, ScientificMatchesPrintf)
+{
+    const std::vector<float> values = sample_floats();
+    const std::pair<int, int> formats[] = {{13, 4}, {15, 5}};
+    for (const auto& [width, precision] : formats) {
+        for (float value : values) {
+            std::string text;
+            append_scientific(text, value, width, precision);
+            ASSERT_EQ(text, printf_scientific(value, width, precision))
+                << "width " << width << " precision " << precision;
+        }
+    }
+}
+
+TEST(NumberText, DoublesFromCellArithmetic)
+{
+    // CELL lines print angle x DEG_TO_RAD as a double, never rounded to float.
+    for (double value : {90 * 0.01745329252, 120 * 0.01745329252, 1.0 / 3.0, -2.0 / 3.0,
+                         1e300, -1e-300, 0.1 + 0.2}) {
+        std::string fixed;
+        append_fixed(fixed, value, 15, 8);
+        EXPECT_EQ(fixed, printf_fixed(value, 15, 8));
+        std::string scientific;
+        append_scientific(scientific, value, 15, 5);
+        EXPECT_EQ(scientific, printf_scientific(value, 15, 5));
+    }
+}
+
+TEST(NumberText, IntegersRightAligned)
+{
+    for (long long value : {0LL, 7LL, -7LL, 441LL, 12345678LL, 123456789LL, -2147483648LL}) {
+        std::string text;
+        append_int(text, value, 8);
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "%8lld", value);
+        EXPECT_EQ(text, expected);
+    }
+}
+
+}  // namespace
