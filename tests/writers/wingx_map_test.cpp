@@ -1,0 +1,149 @@
+#include "writers/wingx_map.hpp"
+
+#include "support/map_fixture.hpp"
+#include "support/run_capture.hpp"
+#include "support/scratch_dir.hpp"
+#include "writers/ascii_dump.hpp"
+#include "writers/writer_fixture.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+constexpr std::size_t HEADER_BYTES = 76;
+
+std::string write_map(const StructureInfo& structure, const MapHeader& header,
+                      const MapSections& sections)
+{
+    ScratchDir dir;
+    StringConsole io;
+    write_wingx_map(structure, header, sections, 1, dir.file("run"), io.console);
+    EXPECT_EQ(io.out.str(), "");
+    return read_file_bytes(dir.file("run.map"));
+}
+
+TEST(WingxMap, Header)
+{
+    const auto structure = make_structure({5.5f, 6, 7.25f, 80, 95.5f, 120});
+    MapHeader header = make_map_header(2, 3, 4, 2);
+    const int nxyzi[3] = {4, 3, 0};
+    const int nxyzo[3] = {-1, 2, 30};
+    std::copy(nxyzi, nxyzi + 3, header.nxyzi);
+    std::copy(nxyzo, nxyzo + 3, header.nxyzo);
+    header.rmin = -1.5f;
+    header.rmax = 2.75f;
+    const std::string bytes = write_map(*structure, header, make_tagged_sections(header));
+
+    const int ints[][2] = {{0, 2}, {4, 3}, {8, 4}, {48, -1}, {52, 2}, {56, 30}, {60, 2}, {64, 1}};
+    for (const auto& [offset, value] : ints)
+        EXPECT_EQ(le_int32(bytes, offset), value) << "offset " << offset;
+    const float floats[][2] = {{12, 0.25f}, {16, static_cast<float>(1.0 / 3)},
+                               {24, 5.5f},  {28, 6},
+                               {32, 7.25f}, {36, 80},
+                               {40, 95.5f}, {44, 120},
+                               {68, -1.5f}, {72, 2.75f}};
+    for (const auto& [offset, value] : floats)
+        EXPECT_EQ(le_float32(bytes, static_cast<std::size_t>(offset)), value)
+            << "offset " << offset;
+    EXPECT_TRUE(std::isinf(le_float32(bytes, 20)));
+    EXPECT_GT(le_float32(bytes, 20), 0);
+    // The words really are little-endian: 2 as 02 00 00 00, 0.25 as 00 00 80 3E.
+    EXPECT_EQ(bytes.substr(0, 4), std::string("\x02\0\0\0", 4));
+    EXPECT_EQ(bytes.substr(12, 4), std::string("\0\0\x80\x3e", 4));
+}
+
+TEST(WingxMap, SectionsAreWrittenColumnByColumn)
+{
+    const auto structure = make_structure({10, 10, 10, 90, 90, 90});
+    const MapHeader header = make_map_header(2, 3, 2);
+    const std::string bytes = write_map(*structure, header, make_tagged_sections(header));
+    // A B / C D / E F held row by row is written A C E B D F.
+    const float expected[] = {0, 10, 20, 1, 11, 21, 100, 110, 120, 101, 111, 121};
+    for (std::size_t n = 0; n < std::size(expected); ++n)
+        EXPECT_EQ(le_float32(bytes, HEADER_BYTES + 4 * n), expected[n]) << "value " << n;
+    EXPECT_EQ(le_int32(bytes, HEADER_BYTES + 4 * std::size(expected)), 0);
+}
+
+TEST(WingxMap, AtomRecords)
+{
+    const auto structure = make_structure({10, 10, 10, 90, 90, 90},
+                                          {{"O1         ", 0.125f, -0.5f, 1.25f, 1},
+                                           {"Cl12345678X", 0.5f, 0.25f, 0, 0.5f},
+                                           {"H", 0, 0, 0.75f, 1}});
+    const MapHeader header = make_map_header(1, 1, 1);
+    const std::string bytes = write_map(*structure, header, make_tagged_sections(header));
+    const std::size_t atoms = HEADER_BYTES + 4;
+    ASSERT_EQ(bytes.size(), atoms + 4 + 3 * 20);
+    EXPECT_EQ(le_int32(bytes, atoms), 3);
+    const std::string names[] = {std::string("O1     \0", 8), std::string("Cl12345\0", 8),
+                                 std::string("H\0\0\0\0\0\0\0", 8)};
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t record = atoms + 4 + 20 * static_cast<std::size_t>(i);
+        EXPECT_EQ(bytes.substr(record, 8), names[i]);
+        EXPECT_EQ(le_float32(bytes, record + 8), structure->x[i]);
+        EXPECT_EQ(le_float32(bytes, record + 12), structure->y[i]);
+        EXPECT_EQ(le_float32(bytes, record + 16), structure->z[i]);
+    }
+}
+
+TEST(WingxMap, FileLength)
+{
+    struct Case {
+        int across, down, sections, natoms;
+    };
+    const Case cases[] = {{3, 2, 4, 2}, {1, 1, 1, 0}, {0, 5, 3, 1}, {4, 3, 0, 0}, {2, 2, 2, -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.across << "x" << c.down << "x" << c.sections
+                                        << " natoms " << c.natoms);
+        auto structure = make_structure({10, 10, 10, 90, 90, 90});
+        structure->natoms = c.natoms;
+        const MapHeader header = make_map_header(c.across, c.down, c.sections);
+        const std::string bytes = write_map(*structure, header, make_tagged_sections(header));
+        const int atoms = std::max(c.natoms, 0);
+        ASSERT_EQ(bytes.size(),
+                  static_cast<std::size_t>(76 + 4 * c.across * c.down * c.sections + 4 +
+                                           20 * atoms));
+        EXPECT_EQ(le_int32(bytes, bytes.size() - 4 - 20 * static_cast<std::size_t>(atoms)),
+                  c.natoms);
+    }
+}
+
+TEST(WingxMap, WriteErrorEndsTheRun)
+{
+    const auto structure = make_structure({10, 10, 10, 90, 90, 90});
+    const MapHeader header = make_map_header(2, 2, 2);
+    StringConsole io("/dev/full\n");
+    const auto [message, stream] = fatal_of([&] {
+        write_wingx_map(*structure, header, make_tagged_sections(header), 0, "run", io.console);
+    });
+    EXPECT_EQ(message, "Error writing output file /dev/full.\n");
+    EXPECT_EQ(stream, FatalStream::err);
+}
+
+// Batch runs reach the map-keeping writers: without an experiment file the cell is zero
+// and there are no atoms, which both formats write as they are.
+TEST(GridWriters, BatchRunsWriteWhatTheWritersWrite)
+{
+    const ScratchDir dir;
+    const MapHeader header = make_map_header(3, 2, 2);
+    const MapSections sections = make_tagged_sections(header);
+    write_file_bytes(dir.file("run.fclc"), encode_map_file(header, sections));
+    const auto structure = make_structure({0, 0, 0, 0, 0, 0});
+
+    const RunResult ascii = run_grix({"-ascii", "3", dir.file("run")});
+    EXPECT_EQ(ascii.status, 0);
+    EXPECT_EQ(ascii.out + ascii.err, "");
+    const RunResult wingx = run_grix({"-wingx", dir.file("run")});
+    EXPECT_EQ(wingx.status, 0);
+    EXPECT_EQ(wingx.out + wingx.err, "");
+
+    StringConsole io;
+    write_ascii_dump(*structure, header, sections, 1, 3, dir.file("direct"), io.console);
+    write_wingx_map(*structure, header, sections, 1, dir.file("direct"), io.console);
+    EXPECT_EQ(read_file_bytes(dir.file("run.txt")), read_file_bytes(dir.file("direct.txt")));
+    EXPECT_EQ(read_file_bytes(dir.file("run.map")), read_file_bytes(dir.file("direct.map")));
+}
+
+}  // namespace
