@@ -1,9 +1,237 @@
 #include "readers/map_file.hpp"
 
 #include "common/fatal.hpp"
+#include "readers/paths.hpp"
 
-void read_map_file(std::string& /*expnam*/, const std::string& /*map_type*/, int /*show_header*/,
-                   MapHeader& /*header*/, MapSections& /*sections*/, Console& /*console*/)
+#include <algorithm>
+#include <bit>
+#include <climits>
+#include <cstdint>
+#include <fstream>
+#include <new>
+#include <vector>
+
+namespace {
+
+// Record 1: phase (66), title (66), maptyp (4), seven cell reals; the zero padding
+// after them runs up to the record length.
+constexpr std::streamoff FIRST_RECORD_FIELDS = 164;
+// Record 2: nxyzi, nxyzo, nxyzt, msect, nrho, rmax, rmin, srho.
+constexpr int SECOND_RECORD_WORDS = 14;
+
+// The file's words are little-endian whatever the host.
+std::uint32_t decode_word(const unsigned char* bytes)
 {
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+std::int32_t decode_int(const unsigned char* bytes)
+{
+    return static_cast<std::int32_t>(decode_word(bytes));
+}
+
+float decode_float(const unsigned char* bytes)
+{
+    return std::bit_cast<float>(decode_word(bytes));
+}
+
+// Reads up to `size` bytes; returns how many arrived.
+std::streamsize read_bytes(std::ifstream& file, void* data, std::streamsize size)
+{
+    file.read(static_cast<char*>(data), size);
+    return file.gcount();
+}
+
+struct MapFile {
+    std::string name;
+    std::ifstream stream;
+    std::streamoff size = 0;
+};
+
+MapFile open_map_file(const std::string& expnam, const std::string& map_type)
+{
+    MapFile file;
+    for (const std::string& name : map_file_candidates(expnam, map_type)) {
+        file.stream.open(name, std::ios::binary);
+        if (file.stream.is_open()) {
+            file.name = name;
+            // A file whose size cannot be told (a directory, say) reads as empty.
+            file.stream.seekg(0, std::ios::end);
+            file.size = std::max<std::streamoff>(file.stream.tellg(), 0);
+            file.stream.clear();
+            file.stream.seekg(0);
+            return file;
+        }
+        file.stream.clear();
+    }
     throw FatalError("Could not find Fourier map file.\n");
+}
+
+void copy_text(char* field, const unsigned char* bytes, std::size_t width)
+{
+    std::copy(bytes, bytes + width, field);
+    field[width] = '\0';
+}
+
+// The first record's texts and cell. A file too short for them holds no grid words
+// either, which the search for record 2 reports.
+void read_first_record(MapFile& file, MapHeader& header)
+{
+    unsigned char bytes[FIRST_RECORD_FIELDS] = {};
+    read_bytes(file.stream, bytes, FIRST_RECORD_FIELDS);
+    copy_text(header.phase, bytes, 66);
+    copy_text(header.title, bytes + 66, 66);
+    copy_text(header.maptyp, bytes + 132, 4);
+    for (int i = 0; i < 7; ++i)
+        header.cell[i] = decode_float(bytes + 136 + 4 * i);
+}
+
+// The record length is not stated: the first record is padded with zero words, and
+// the first non-zero word, nxyzi[0], opens the second record. A record length beyond
+// int is taken as no data, as is a file that ends first.
+std::streamoff find_record_size(MapFile& file)
+{
+    constexpr std::streamoff LONGEST_RECORD = INT_MAX;
+    constexpr std::streamsize CHUNK = 1 << 16;
+    static_assert(CHUNK % 4 == 0, "words must not straddle chunks");
+    std::vector<unsigned char> chunk(CHUNK);
+    std::streamoff offset = FIRST_RECORD_FIELDS;
+    file.stream.clear();
+    file.stream.seekg(offset);
+    for (;;) {
+        const std::streamsize got = read_bytes(file.stream, chunk.data(), CHUNK);
+        for (std::streamsize at = 0; at + 4 <= got && offset <= LONGEST_RECORD; at += 4, offset += 4) {
+            if (decode_word(chunk.data() + at) != 0)
+                return offset;
+        }
+        if (got < CHUNK || offset > LONGEST_RECORD)
+            throw FatalError("Error reading Fourier map file; no data found.\n");
+    }
+}
+
+// The grid words of record 2. Words past the end of the file stay 0; the soundness
+// checks refuse such a file after the dump has shown what was read.
+void read_second_record(MapFile& file, std::streamoff record_size, MapHeader& header)
+{
+    unsigned char bytes[4 * SECOND_RECORD_WORDS] = {};
+    file.stream.clear();
+    file.stream.seekg(record_size);
+    read_bytes(file.stream, bytes, sizeof bytes);
+    std::int32_t* triples[] = {header.nxyzi, header.nxyzo, header.nxyzt};
+    for (int t = 0; t < 3; ++t)
+        for (int d = 0; d < 3; ++d)
+            triples[t][d] = decode_int(bytes + 4 * (3 * t + d));
+    header.msect = decode_int(bytes + 36);
+    header.nrho = decode_int(bytes + 40);
+    header.rmax = decode_float(bytes + 44);
+    header.rmin = decode_float(bytes + 48);
+    header.srho = decode_float(bytes + 52);
+}
+
+void print_header(Console& console, const MapHeader& header, std::streamoff record_size)
+{
+    print(console.out, "title = %s\n", header.title);
+    print(console.out, "phase = %s\n", header.phase);
+    print(console.out, "maptyp = %s\n", header.maptyp);
+    print(console.out, "cell: ");
+    for (float value : header.cell)
+        print(console.out, "%f ", static_cast<double>(value));
+    print(console.out, "\nrecord_size = %d\n", static_cast<int>(record_size));
+    print(console.out, "nxyzi: ");
+    for (std::int32_t value : header.nxyzi)
+        print(console.out, "%d ", value);
+    print(console.out, "\nnxyzo: ");
+    for (std::int32_t value : header.nxyzo)
+        print(console.out, "%d ", value);
+    print(console.out, "\nnxyzt: ");
+    for (std::int32_t value : header.nxyzt)
+        print(console.out, "%d ", value);
+    print(console.out, "\nmsect = %d\n", header.msect);
+    print(console.out, "nrho = %d\n", header.nrho);
+    print(console.out, "rmax = %f, rmin = %f, srho = %f\n", static_cast<double>(header.rmax),
+          static_cast<double>(header.rmin), static_cast<double>(header.srho));
+}
+
+// Everything later stages trust about the grid, checked before any section memory is
+// taken: a hostile header may not claim more memory than the file's bytes justify, and
+// every section must hold its full across x down points.
+void check_header(const MapFile& file, const MapHeader& header, std::streamoff record_size)
+{
+    const char* name = file.name.c_str();
+    const std::int32_t* nxyzt = header.nxyzt;
+    if (nxyzt[0] < 0 || nxyzt[1] < 0 || nxyzt[2] < 0)
+        throw FatalError(format("Error reading Fourier map file %s; negative grid size "
+                                "nxyzt = %d %d %d.\n", name, nxyzt[0], nxyzt[1], nxyzt[2]));
+    const long long points = static_cast<long long>(nxyzt[0]) * nxyzt[1];
+    if (header.nrho < points)
+        throw FatalError(format("Error reading Fourier map file %s; nrho = %d is less than "
+                                "the %lld points of a section.\n", name, header.nrho, points));
+    const std::streamoff sections_start = 2 * record_size;
+    if (file.size < sections_start)
+        throw FatalError(format("Error reading Fourier map file %s; the file ends inside its "
+                                "second record.\n", name));
+    if (nxyzt[2] == 0)
+        return;
+    // Every section's values, and the two tail words of all but the last, counted in
+    // words so the product cannot overflow.
+    const auto available_words = static_cast<std::uint64_t>(file.size - sections_start) / 4;
+    const std::uint64_t needed_words =
+        static_cast<std::uint64_t>(nxyzt[2] - 1) * (static_cast<std::uint64_t>(header.nrho) + 2) +
+        static_cast<std::uint64_t>(header.nrho);
+    if (needed_words > available_words)
+        throw FatalError(format("Error reading Fourier map file %s; the file is too short for "
+                                "%d sections of %d values.\n", name, nxyzt[2], header.nrho));
+}
+
+void allocate_sections(const MapHeader& header, MapSections& sections)
+{
+    try {
+        sections.assign(static_cast<std::size_t>(header.nxyzt[2]), MapSection{});
+    } catch (const std::bad_alloc&) {
+        throw FatalError("Error allocating memory for Fourier data.\n");
+    }
+    try {
+        for (MapSection& section : sections)
+            section.values.resize(static_cast<std::size_t>(header.nrho));
+    } catch (const std::bad_alloc&) {
+        sections = MapSections();
+        throw FatalError("Error allocating memory for Fourier sections.\n");
+    }
+}
+
+// Each section's values arrive with one bulk read and are then decoded in place; the
+// two tail words follow (the last section's may be missing and then stay 0).
+void read_sections(MapFile& file, std::streamoff record_size, MapSections& sections)
+{
+    file.stream.clear();
+    file.stream.seekg(2 * record_size);
+    for (MapSection& section : sections) {
+        std::vector<float>& values = section.values;
+        read_bytes(file.stream, values.data(), static_cast<std::streamsize>(4 * values.size()));
+        auto* bytes = reinterpret_cast<unsigned char*>(values.data());
+        for (std::size_t i = 0; i < values.size(); ++i)
+            values[i] = decode_float(bytes + 4 * i);
+        unsigned char tail[8] = {};
+        const std::streamsize got = read_bytes(file.stream, tail, sizeof tail);
+        for (int w = 0; w < 2 && 4 * (w + 1) <= got; ++w)
+            section.tail[w] = decode_word(tail + 4 * w);
+    }
+}
+
+}  // namespace
+
+void read_map_file(std::string& expnam, const std::string& map_type, int show_header,
+                   MapHeader& header, MapSections& sections, Console& console)
+{
+    cut_at_extension(expnam);
+    MapFile file = open_map_file(expnam, map_type);
+    read_first_record(file, header);
+    const std::streamoff record_size = find_record_size(file);
+    read_second_record(file, record_size, header);
+    if (show_header == 1)
+        print_header(console, header, record_size);
+    check_header(file, header, record_size);
+    allocate_sections(header, sections);
+    read_sections(file, record_size, sections);
 }

@@ -1,0 +1,187 @@
+#include "readers/map_file.hpp"
+
+#include "readers/reader_test_support.hpp"
+#include "support/map_fixture.hpp"
+#include "support/scratch_dir.hpp"
+
+#include <filesystem>
+#include <sstream>
+
+namespace {
+
+struct MapReading {
+    std::istringstream in;
+    std::ostringstream out, err;
+    Console console{in, out, err};
+    MapHeader header;
+    MapSections sections;
+    std::string expnam;
+
+    void read(std::string name, int show_header = 0)
+    {
+        expnam = std::move(name);
+        read_map_file(expnam, "FCLC", show_header, header, sections, console);
+    }
+};
+
+void expect_same_sections(const MapSections& read, const MapSections& written)
+{
+    ASSERT_EQ(read.size(), written.size());
+    for (std::size_t k = 0; k < read.size(); ++k) {
+        EXPECT_EQ(read[k].values, written[k].values) << "section " << k;
+        EXPECT_EQ(read[k].tail[0], written[k].tail[0]) << "section " << k;
+        EXPECT_EQ(read[k].tail[1], written[k].tail[1]) << "section " << k;
+    }
+}
+
+TEST(MapFile, FoundUnderEachNameFormAndWholeNameFormsFirst)
+{
+    for (const char* stored : {"Data/run1.fclc", "Data/RUN1.FCLC", "Data/run1.fcl", "Data/RUN1.FCL"}) {
+        ScratchDir dir;
+        std::filesystem::create_directory(dir.file("Data"));
+        const MapHeader header = make_map_header(2, 3, 4);
+        write_file_bytes(dir.file(stored), encode_map_file(header, make_tagged_sections(header)));
+        MapReading reading;
+        reading.read(dir.file("Data/Run1.exp"));
+        EXPECT_EQ(reading.expnam, dir.file("Data/Run1")) << stored;
+        EXPECT_EQ(reading.sections.size(), 4u) << stored;
+    }
+
+    // data/run1.fcl is the third name tried; Data/run1.fclc only comes after all four.
+    ScratchDir dir;
+    for (const char* sub : {"data", "Data"})
+        std::filesystem::create_directory(dir.file(sub));
+    const MapHeader lower = make_map_header(2, 2, 1);
+    const MapHeader mixed = make_map_header(2, 2, 5);
+    write_file_bytes(dir.file("data/run1.fcl"), encode_map_file(lower, make_tagged_sections(lower)));
+    write_file_bytes(dir.file("Data/run1.fclc"), encode_map_file(mixed, make_tagged_sections(mixed)));
+    MapReading reading;
+    reading.read(dir.file("Data/Run1"));
+    EXPECT_EQ(reading.sections.size(), 1u);
+
+    MapReading missing;
+    EXPECT_EQ(fatal_message([&] { missing.read(dir.file("Data/none")); }),
+              "Could not find Fourier map file.\n");
+}
+
+TEST(MapFile, RecordSizeFromTheZeroPaddingAndSectionsWithTails)
+{
+    for (int record_size : {512, 164}) {
+        ScratchDir dir;
+        MapHeader header = make_map_header(3, 2, 4, 2);
+        header.nrho += 3;  // values beyond the grid points are kept, sections stay aligned
+        MapSections sections = make_tagged_sections(header);
+        for (MapSection& section : sections)
+            section.values.back() = -7.5f;
+        write_file_bytes(dir.file("run.fclc"), encode_map_file(header, sections, record_size));
+        MapReading reading;
+        reading.read(dir.file("run"), 1);
+        EXPECT_NE(reading.out.str().find(format("\nrecord_size = %d\n", record_size)),
+                  std::string::npos);
+        EXPECT_EQ(reading.header.nrho, 9);
+        EXPECT_EQ(reading.header.msect, 2);
+        EXPECT_EQ(reading.header.rmin, -1.0f);
+        expect_same_sections(reading.sections, sections);
+    }
+}
+
+TEST(MapFile, NoSectionsAndMissingLastTail)
+{
+    ScratchDir dir;
+    const MapHeader empty = make_map_header(3, 2, 0);
+    write_file_bytes(dir.file("run.fclc"), encode_map_file(empty, {}));
+    MapReading reading;
+    reading.read(dir.file("run"));
+    EXPECT_TRUE(reading.sections.empty());
+
+    const MapHeader header = make_map_header(3, 2, 2);
+    MapSections sections = make_tagged_sections(header);
+    std::string bytes = encode_map_file(header, sections);
+    bytes.resize(bytes.size() - 8);
+    write_file_bytes(dir.file("cut.fclc"), bytes);
+    MapReading cut;
+    cut.read(dir.file("cut"));
+    sections[1].tail[0] = sections[1].tail[1] = 0;
+    expect_same_sections(cut.sections, sections);
+}
+
+TEST(MapFile, NoDataFound)
+{
+    const MapHeader header = make_map_header(2, 2, 1);
+    const std::string first_record = encode_map_file(header, {}).substr(0, 164);
+    for (const std::string& bytes : {std::string(), first_record.substr(0, 100), first_record,
+                                     first_record + std::string(3, '\1'),
+                                     first_record + std::string(70000, '\0')}) {
+        ScratchDir dir;
+        write_file_bytes(dir.file("run.fclc"), bytes);
+        MapReading reading;
+        EXPECT_EQ(fatal_message([&] { reading.read(dir.file("run")); }),
+                  "Error reading Fourier map file; no data found.\n")
+            << bytes.size() << " bytes";
+    }
+}
+
+TEST(MapFile, HeaderDump)
+{
+    ScratchDir dir;
+    const MapHeader header = make_map_header(3, 2, 1);
+    write_file_bytes(dir.file("run.fclc"), encode_map_file(header, make_tagged_sections(header), 256));
+    MapReading reading;
+    reading.read(dir.file("run"), 1);
+    // The 66-column texts keep their trailing blanks.
+    EXPECT_EQ(reading.out.str(),
+              "title = test map" + std::string(58, ' ') + "\n"
+              "phase = test phase" + std::string(56, ' ') + "\n"
+              "maptyp = FCLC\n"
+              "cell: 10.000000 10.000000 10.000000 90.000000 90.000000 90.000000 1000.000000 \n"
+              "record_size = 256\n"
+              "nxyzi: 20 20 20 \n"
+              "nxyzo: 0 0 0 \n"
+              "nxyzt: 3 2 1 \n"
+              "msect = 3\n"
+              "nrho = 6\n"
+              "rmax = 1.000000, rmin = -1.000000, srho = 0.500000\n");
+}
+
+TEST(MapFile, UnsoundHeadersRefusedBeforeAnyMemoryIsTaken)
+{
+    struct Case {
+        const char* what;
+        int nxyzt[3];
+        int nrho;
+        long long cut_bytes;  // taken off the end of the file
+        const char* message_part;
+    };
+    const Case cases[] = {
+        {"negative across", {-1, 2, 2}, 6, 0, "negative grid size"},
+        {"negative sections", {3, 2, -5}, 6, 0, "negative grid size"},
+        {"negative nrho", {3, 2, 2}, -1, 0, "nrho = -1 is less"},
+        {"nrho below the points", {3, 2, 2}, 5, 0, "nrho = 5 is less"},
+        {"points beyond int", {65536, 65536, 1}, 0, 0, "4294967296 points"},
+        {"billions of sections", {3, 2, 2000000000}, 6, 0, "too short"},
+        {"huge sections", {3, 2, 1}, 2000000000, 0, "too short"},
+        {"last values cut", {3, 2, 2}, 6, 9, "too short"},
+        {"ends inside record 2", {3, 2, 2}, 6, 2 * 512 + 2 * 32 - 600, "second record"},
+    };
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        MapHeader header = make_map_header(3, 2, 2);
+        std::string bytes = encode_map_file(header, make_tagged_sections(header));
+        std::copy(c.nxyzt, c.nxyzt + 3, header.nxyzt);
+        header.nrho = c.nrho;
+        bytes.replace(0, 1024, encode_map_file(header, {}));
+        bytes.resize(bytes.size() - static_cast<std::size_t>(c.cut_bytes));
+        write_file_bytes(dir.file("run.fclc"), bytes);
+        MapReading reading;
+        const std::string message = fatal_message([&] { reading.read(dir.file("run"), 1); });
+        EXPECT_EQ(message.rfind("Error reading Fourier map file " + dir.file("run.fclc") + "; ", 0), 0u)
+            << c.what << ": " << message;
+        EXPECT_NE(message.find(c.message_part), std::string::npos) << c.what << ": " << message;
+        EXPECT_TRUE(reading.sections.empty()) << c.what;
+        // The dump still shows what was read.
+        EXPECT_NE(reading.out.str().find(format("\nnxyzt: %d %d %d \n", c.nxyzt[0], c.nxyzt[1],
+                                                c.nxyzt[2])), std::string::npos) << c.what;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,44 @@
+#include "readers/paths.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ExperimentName, CutAtTheFirstDotOfTheFinalComponent)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"run.exp", "run"},          {"run", "run"},
+        {"../data/run.exp", "../data/run"}, {"./run", "./run"},
+        {"a.b/c.d.e", "a.b/c"},      {"dir\\x.y", "dir\\x"},
+        {".hidden", ""},             {"data/", "data/"},
+    };
+    for (const auto& [typed, cut] : cases) {
+        std::string expnam = typed;
+        cut_at_extension(expnam);
+        EXPECT_EQ(expnam, cut) << typed;
+    }
+}
+
+TEST(CandidateNames, MapFileWholeNameFirstThenFinalComponentOnly)
+{
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(map_file_candidates("Run1", "FCLC"),
+              (Names{"run1.fclc", "RUN1.FCLC", "run1.fcl", "RUN1.FCL"}));
+    EXPECT_EQ(map_file_candidates("My.Dir/Run1", "DPTS"),
+              (Names{"my.dir/run1.dpts", "MY.DIR/RUN1.DPTS", "my.dir/run1.dpt",
+                     "MY.DIR/RUN1.DPT", "My.Dir/run1.dpts", "My.Dir/RUN1.DPTS",
+                     "My.Dir/run1.dpt", "My.Dir/RUN1.DPT"}));
+    EXPECT_EQ(map_file_candidates("C:\\Maps\\x", "FOBS")[4], "C:\\Maps\\x.fobs");
+}
+
+TEST(CandidateNames, ExperimentFileAsTypedThenUpperCase)
+{
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(exp_file_candidates("run1"), (Names{"run1.exp", "RUN1.EXP"}));
+    EXPECT_EQ(exp_file_candidates("Data/Run1"),
+              (Names{"Data/Run1.exp", "DATA/RUN1.EXP", "Data/RUN1.EXP"}));
+    EXPECT_EQ(to_upper_ascii("a-z\xe9_Z"), "A-Z\xe9_Z");
+    EXPECT_EQ(to_lower_ascii("A-Z\xc9_z"), "a-z\xc9_z");
+}
+
+}  // namespace
