@@ -1,5 +1,5 @@
-// Little-endian 32-bit words for the binary map files, built byte by byte so that a
-// file written on any host reads the same everywhere.
+// Little-endian 32-bit words of the binary map files, built and decoded byte by byte
+// so that a file reads and writes the same on any host.
 #pragma once
 
 #include <bit>
@@ -23,4 +23,20 @@ inline void append_int32(std::string& bytes, std::int32_t value)
 inline void append_float32(std::string& bytes, float value)
 {
     append_le32(bytes, std::bit_cast<std::uint32_t>(value));
+}
+
+inline std::uint32_t decode_le32(const unsigned char* bytes)
+{
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+inline std::int32_t decode_int32(const unsigned char* bytes)
+{
+    return static_cast<std::int32_t>(decode_le32(bytes));
+}
+
+inline float decode_float32(const unsigned char* bytes)
+{
+    return std::bit_cast<float>(decode_le32(bytes));
 }

@@ -1,10 +1,10 @@
 #include "readers/map_file.hpp"
 
+#include "common/byte_order.hpp"
 #include "common/fatal.hpp"
 #include "readers/paths.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <climits>
 #include <cstdint>
 #include <fstream>
@@ -18,23 +18,6 @@ namespace {
 constexpr std::streamoff FIRST_RECORD_FIELDS = 164;
 // Record 2: nxyzi, nxyzo, nxyzt, msect, nrho, rmax, rmin, srho.
 constexpr int SECOND_RECORD_WORDS = 14;
-
-// The file's words are little-endian whatever the host.
-std::uint32_t decode_word(const unsigned char* bytes)
-{
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-std::int32_t decode_int(const unsigned char* bytes)
-{
-    return static_cast<std::int32_t>(decode_word(bytes));
-}
-
-float decode_float(const unsigned char* bytes)
-{
-    return std::bit_cast<float>(decode_word(bytes));
-}
 
 // Reads up to `size` bytes; returns how many arrived.
 std::streamsize read_bytes(std::ifstream& file, void* data, std::streamsize size)
@@ -84,7 +67,7 @@ void read_first_record(MapFile& file, MapHeader& header)
     copy_text(header.title, bytes + 66, 66);
     copy_text(header.maptyp, bytes + 132, 4);
     for (int i = 0; i < 7; ++i)
-        header.cell[i] = decode_float(bytes + 136 + 4 * i);
+        header.cell[i] = decode_float32(bytes + 136 + 4 * i);
 }
 
 // The record length is not stated: the first record is padded with zero words, and
@@ -102,7 +85,7 @@ std::streamoff find_record_size(MapFile& file)
     for (;;) {
         const std::streamsize got = read_bytes(file.stream, chunk.data(), CHUNK);
         for (std::streamsize at = 0; at + 4 <= got && offset <= LONGEST_RECORD; at += 4, offset += 4) {
-            if (decode_word(chunk.data() + at) != 0)
+            if (decode_le32(chunk.data() + at) != 0)
                 return offset;
         }
         if (got < CHUNK || offset > LONGEST_RECORD)
@@ -121,12 +104,12 @@ void read_second_record(MapFile& file, std::streamoff record_size, MapHeader& he
     std::int32_t* triples[] = {header.nxyzi, header.nxyzo, header.nxyzt};
     for (int t = 0; t < 3; ++t)
         for (int d = 0; d < 3; ++d)
-            triples[t][d] = decode_int(bytes + 4 * (3 * t + d));
-    header.msect = decode_int(bytes + 36);
-    header.nrho = decode_int(bytes + 40);
-    header.rmax = decode_float(bytes + 44);
-    header.rmin = decode_float(bytes + 48);
-    header.srho = decode_float(bytes + 52);
+            triples[t][d] = decode_int32(bytes + 4 * (3 * t + d));
+    header.msect = decode_int32(bytes + 36);
+    header.nrho = decode_int32(bytes + 40);
+    header.rmax = decode_float32(bytes + 44);
+    header.rmin = decode_float32(bytes + 48);
+    header.srho = decode_float32(bytes + 52);
 }
 
 void print_header(Console& console, const MapHeader& header, std::streamoff record_size)
@@ -211,11 +194,11 @@ void read_sections(MapFile& file, std::streamoff record_size, MapSections& secti
         read_bytes(file.stream, values.data(), static_cast<std::streamsize>(4 * values.size()));
         auto* bytes = reinterpret_cast<unsigned char*>(values.data());
         for (std::size_t i = 0; i < values.size(); ++i)
-            values[i] = decode_float(bytes + 4 * i);
+            values[i] = decode_float32(bytes + 4 * i);
         unsigned char tail[8] = {};
         const std::streamsize got = read_bytes(file.stream, tail, sizeof tail);
         for (int w = 0; w < 2 && 4 * (w + 1) <= got; ++w)
-            section.tail[w] = decode_word(tail + 4 * w);
+            section.tail[w] = decode_le32(tail + 4 * w);
     }
 }
 

@@ -1,27 +1,11 @@
 #include "support/map_fixture.hpp"
 
+#include "common/byte_order.hpp"
+
 #include <cstdint>
 #include <cstring>
 
 namespace {
-
-void append_word(std::string& bytes, std::uint32_t word)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes.push_back(static_cast<char>((word >> shift) & 0xFF));
-}
-
-void append_int(std::string& bytes, std::int32_t value)
-{
-    append_word(bytes, static_cast<std::uint32_t>(value));
-}
-
-void append_float(std::string& bytes, float value)
-{
-    std::uint32_t word;
-    std::memcpy(&word, &value, 4);
-    append_word(bytes, word);
-}
 
 void append_text(std::string& bytes, const char* text, std::size_t width)
 {
@@ -78,24 +62,24 @@ std::string encode_map_file(const MapHeader& header, const MapSections& sections
     append_text(bytes, header.title, 66);
     append_text(bytes, header.maptyp, 4);
     for (float value : header.cell)
-        append_float(bytes, value);
+        append_float32(bytes, value);
     bytes.resize(static_cast<std::size_t>(record_size), '\0');
 
     for (const auto* triple : {header.nxyzi, header.nxyzo, header.nxyzt})
         for (int d = 0; d < 3; ++d)
-            append_int(bytes, triple[d]);
-    append_int(bytes, header.msect);
-    append_int(bytes, header.nrho);
-    append_float(bytes, header.rmax);
-    append_float(bytes, header.rmin);
-    append_float(bytes, header.srho);
+            append_int32(bytes, triple[d]);
+    append_int32(bytes, header.msect);
+    append_int32(bytes, header.nrho);
+    append_float32(bytes, header.rmax);
+    append_float32(bytes, header.rmin);
+    append_float32(bytes, header.srho);
     bytes.resize(2 * static_cast<std::size_t>(record_size), '\0');
 
     for (const MapSection& section : sections) {
         for (float value : section.values)
-            append_float(bytes, value);
-        append_word(bytes, section.tail[0]);
-        append_word(bytes, section.tail[1]);
+            append_float32(bytes, value);
+        append_le32(bytes, section.tail[0]);
+        append_le32(bytes, section.tail[1]);
     }
     return bytes;
 }
