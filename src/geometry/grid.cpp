@@ -1,0 +1,192 @@
+#include "geometry/grid.hpp"
+
+#include "common/console.hpp"
+#include "common/fatal.hpp"
+
+#include <cmath>
+#include <cstddef>
+#include <limits>
+
+// A map cell whose corners round to the same float coordinate gives an infinite or NaN
+// weight; IEEE arithmetic keeps that defined, and it shows in the output as such.
+static_assert(std::numeric_limits<double>::is_iec559);
+
+namespace {
+
+// Per msect (1, 2, 3): the fractional axis of the across, down and section directions.
+constexpr std::array<std::array<int, 3>, 3> DIRECTION_AXES = {{
+    {1, 2, 0},  // across y, down z, section x
+    {2, 0, 1},  // across z, down x, section y
+    {0, 1, 2},  // across x, down y, section z
+}};
+
+constexpr const char* DIRECTION_NAMES[3] = {"across", "down", "section"};
+
+// Every later division by nxyzi and every corner index nxyzt - 1 relies on this.
+void check_map_grid(const MapHeader& header)
+{
+    for (int d = 0; d < 3; ++d) {
+        if (header.nxyzi[d] <= 0)
+            throw FatalError(format("Error: the map grid has %d intervals per cell along its "
+                                    "%s direction; it needs at least 1.\n",
+                                    header.nxyzi[d], DIRECTION_NAMES[d]));
+        if (header.nxyzt[d] <= 0)
+            throw FatalError(format("Error: the map grid has %d points along its %s "
+                                    "direction; it needs at least 1.\n",
+                                    header.nxyzt[d], DIRECTION_NAMES[d]));
+    }
+}
+
+std::int32_t count_axis(char axis, float min, float step, float max)
+{
+    const double quotient = (static_cast<double>(max) - min) / step;
+    const double count = std::ceil(quotient);
+    // Written so that NaN fails too; the conversion below is then exact.
+    if (!(count >= 0.0 && count <= std::numeric_limits<std::int32_t>::max()))
+        throw FatalError(format("Error: the Cartesian grid cannot be counted along %c: "
+                                "(max - min) / step = (%g - %g) / %g = %g.\n",
+                                axis, static_cast<double>(max), static_cast<double>(min),
+                                static_cast<double>(step), quotient));
+    return static_cast<std::int32_t>(count);
+}
+
+void widen_box(float value, float& min, float& max)
+{
+    if (value < min)
+        min = value;
+    if (value > max)
+        max = value;
+}
+
+}  // namespace
+
+const std::array<int, 3>& direction_axes(std::int32_t msect)
+{
+    if (msect < 1 || msect > 3)
+        throw FatalError("Error: unknown section direction.\n", FatalStream::out);
+    return DIRECTION_AXES[static_cast<std::size_t>(msect - 1)];
+}
+
+Point3 apply_transform(const CellTransform& transform, const Point3& point)
+{
+    const float* m = transform.matrix;
+    const double u = point[0], v = point[1], w = point[2];
+    return {static_cast<float>(m[0] * u + m[1] * v + m[2] * w),
+            static_cast<float>(m[3] * u + m[4] * v + m[5] * w),
+            static_cast<float>(m[6] * u + m[7] * v + m[8] * w)};
+}
+
+Point3 grid_to_fractional(const MapHeader& header, const GridIndex& index)
+{
+    const std::array<int, 3>& axes = direction_axes(header.msect);
+    Point3 fractional{};
+    for (std::size_t d = 0; d < 3; ++d) {
+        // Summed wide: an offset near the int limit must not overflow.
+        const std::int64_t position = std::int64_t{index[d]} + header.nxyzo[d];
+        fractional[static_cast<std::size_t>(axes[d])] =
+            static_cast<float>(static_cast<double>(position) / header.nxyzi[d]);
+    }
+    return fractional;
+}
+
+GridIndex fractional_to_grid_cell(const MapHeader& header, const Point3& fractional)
+{
+    const std::array<int, 3>& axes = direction_axes(header.msect);
+    GridIndex cell{};
+    for (std::size_t d = 0; d < 3; ++d) {
+        const double g = static_cast<double>(header.nxyzi[d]) *
+                             fractional[static_cast<std::size_t>(axes[d])] -
+                         header.nxyzo[d];
+        const double lowest = std::floor(g);
+        // The cell's far corner must be a grid point too, so the last plane is outside.
+        // Written so that NaN is outside as well; only in-range values are converted.
+        if (!(lowest >= 0.0 && lowest < static_cast<double>(header.nxyzt[d]) - 1.0))
+            return {-1, -1, -1};
+        cell[d] = static_cast<std::int32_t>(lowest);
+    }
+    return cell;
+}
+
+float interpolate_density(const StructureInfo& structure, const MapHeader& header,
+                          const MapSections& sections, const Point3& cartesian)
+{
+    const Point3 p = apply_transform(structure.cart_to_frac, cartesian);
+    const GridIndex cell = fractional_to_grid_cell(header, p);
+    if (cell[0] < 0)
+        return 0.0f;
+
+    const std::array<int, 3>& axes = direction_axes(header.msect);
+    const Point3 c0 = grid_to_fractional(header, cell);
+    const Point3 c1 = grid_to_fractional(header, {cell[0] + 1, cell[1] + 1, cell[2] + 1});
+    // Weights per grid direction (across, down, section), stored as floats; not clamped.
+    float weight[3];
+    for (std::size_t d = 0; d < 3; ++d) {
+        const auto f = static_cast<std::size_t>(axes[d]);
+        weight[d] = static_cast<float>((static_cast<double>(p[f]) - c0[f]) /
+                                       (static_cast<double>(c1[f]) - c0[f]));
+    }
+
+    const auto row_length = static_cast<std::size_t>(header.nxyzt[0]);
+    const auto across = static_cast<std::size_t>(cell[0]);
+    const auto down = static_cast<std::size_t>(cell[1]);
+    const auto section = static_cast<std::size_t>(cell[2]);
+    const std::vector<float>& near = sections[section].values;
+    const std::vector<float>& far = sections[section + 1].values;
+
+    // The interpolated value stays in double through the section, down and across
+    // steps and is rounded to float once, at the end; rounding between the steps
+    // would differ only below float resolution.
+    double along_down[2][2];  // [row offset][column offset], after the section step
+    for (std::size_t r = 0; r < 2; ++r) {
+        for (std::size_t q = 0; q < 2; ++q) {
+            const std::size_t at = (down + r) * row_length + across + q;
+            const double v0 = near[at];
+            along_down[r][q] = v0 + weight[2] * (far[at] - v0);
+        }
+    }
+    double along_across[2];
+    for (std::size_t q = 0; q < 2; ++q)
+        along_across[q] =
+            along_down[0][q] + weight[1] * (along_down[1][q] - along_down[0][q]);
+    return static_cast<float>(along_across[0] +
+                              weight[0] * (along_across[1] - along_across[0]));
+}
+
+CartesianBox cartesian_box(const StructureInfo& structure, const MapHeader& header)
+{
+    // A bad section direction is reported before anything else about the grid.
+    direction_axes(header.msect);
+    check_map_grid(header);
+
+    CartesianBox box{1.0e7f, 0.0f, -1.0e7f, 1.0e7f, 0.0f, -1.0e7f, 1.0e7f, 0.0f, -1.0e7f};
+    for (const std::int32_t section : {0, header.nxyzt[2] - 1}) {
+        for (const std::int32_t down : {0, header.nxyzt[1] - 1}) {
+            for (const std::int32_t across : {0, header.nxyzt[0] - 1}) {
+                const Point3 fractional = grid_to_fractional(header, {across, down, section});
+                const Point3 corner = apply_transform(structure.frac_to_cart, fractional);
+                widen_box(corner[0], box.xmin, box.xmax);
+                widen_box(corner[1], box.ymin, box.ymax);
+                widen_box(corner[2], box.zmin, box.zmax);
+            }
+        }
+    }
+    // The steps pair X, Y, Z with slots 0, 1, 2 whatever the section direction.
+    box.xstep = static_cast<float>(static_cast<double>(structure.a) / header.nxyzi[0]);
+    box.ystep = static_cast<float>(static_cast<double>(structure.b) / header.nxyzi[1]);
+    box.zstep = static_cast<float>(static_cast<double>(structure.c) / header.nxyzi[2]);
+    return box;
+}
+
+GridCounts count_grid_points(const CartesianBox& box)
+{
+    const GridCounts counts{count_axis('X', box.xmin, box.xstep, box.xmax),
+                            count_axis('Y', box.ymin, box.ystep, box.ymax),
+                            count_axis('Z', box.zmin, box.zstep, box.zmax)};
+    // nx * ny is below 2^62; only the third factor can overflow 64 bits.
+    const std::int64_t plane = std::int64_t{counts.nx} * counts.ny;
+    if (counts.nz != 0 && plane > std::numeric_limits<std::int64_t>::max() / counts.nz)
+        throw FatalError(format("Error: the Cartesian grid of %d x %d x %d points is too "
+                                "large to write.\n",
+                                counts.nx, counts.ny, counts.nz));
+    return counts;
+}

@@ -1,0 +1,205 @@
+#include "writers/marching_cube.hpp"
+
+#include "support/map_fixture.hpp"
+#include "support/scratch_dir.hpp"
+#include "writers/writer_fixture.hpp"
+#include "writers/xd_grid.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+const std::array<float, 6> CUBIC{10, 10, 10, 90, 90, 90};
+
+std::vector<std::string> split_lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// Runs the writer in batch mode on a map of nxyzt points (nxyzi 20, msect 3) and returns
+// the file; standard output must stay silent.
+std::string write_fou(StructureInfo& structure, const MapHeader& header)
+{
+    const ScratchDir dir;
+    StringConsole console;
+    write_marching_cube(structure, header, make_tagged_sections(header), 1, dir.file("abc"),
+                        console.console);
+    EXPECT_EQ(console.out.str(), "");
+    EXPECT_EQ(console.err.str(), "");
+    return read_file_bytes(dir.file("abc.fou"));
+}
+
+// A 4 x 3 x 3 map: the box starts a hair below 0 in X and Y, so the first point of
+// each row lies outside the map, and the last X and Y points lie on its last planes.
+const char* const TINY_FOU =
+    "INFO  DOWN, ACROSS AND SECTION \n"
+    "TRAN \n"
+    "    10.00000000 \n    -0.00000000 \n    -0.00000000 \n"
+    "     0.00000000 \n    10.00000000 \n    -0.00000000 \n"
+    "     0.00000000 \n     0.00000000 \n    10.00000000 \n"
+    "     0.00000000 \n     0.00000000 \n     0.00000000 \n"
+    "CELL \n"
+    "    10.00000000 \n    10.00000000 \n    10.00000000 \n"
+    "     1.57079633 \n     1.57079633 \n     1.57079633 \n"
+    "L14 \n"
+    "    -0.00000000 \n     0.50000000 \n     1.50000000 \n     1.00000000 \n"
+    "    -0.00000000 \n     0.50000000 \n     1.00000000 \n     1.00000000 \n"
+    "     0.00000000 \n     0.50000000 \n     1.00000000 \n     1.00000000 \n"
+    "SIZE \n"
+    "       4 \n       3 \n       2 \n"
+    "BLOCK \n"
+    "      12 \n"
+    "     0.00000000\n     0.00000000\n     0.00000000\n"
+    "     0.00000000\n    11.00000000\n     0.00000000\n"
+    "     0.00000000\n    12.00000000\n     0.00000000\n"
+    "     0.00000000\n     0.00000000\n     0.00000000\n"
+    "BLOCK \n"
+    "      12 \n"
+    "     0.00000000\n     0.00000000\n     0.00000000\n"
+    "     0.00000000\n   111.00000000\n     0.00000000\n"
+    "     0.00000000\n   112.00000000\n     0.00000000\n"
+    "     0.00000000\n     0.00000000\n     0.00000000\n"
+    "LIST5 \n"
+    "       2 \n"
+    "      14 \n"
+    "C  \n"
+    "     1.00000000\n     0.75000000\n     0.00000000\n"
+    "    -0.10000000\n     0.25000000\n     0.50000000\n"
+    "     0.00000000\n     0.00000000\n     0.00000000\n     0.00000000\n"
+    "     0.00000000\n     0.00000000\n     0.00000000\n"
+    "C  \n"
+    "     1.00000000\n     1.00000000\n     0.00000000\n"
+    "     0.12500000\n     1.50000000\n     0.33333334\n"
+    "     0.00000000\n     0.00000000\n     0.00000000\n     0.00000000\n"
+    "     0.00000000\n     0.00000000\n     0.00000000\n";
+
+TEST(MarchingCubeWriter, WritesTinyMapWithAtoms)
+{
+    auto structure = make_structure(CUBIC, {{"SI1", -0.1f, 0.25f, 0.5f, 0.75f},
+                                            {"O2", 0.125f, 1.5f, 1 / 3.0f, 1.0f}});
+    EXPECT_EQ(write_fou(*structure, make_map_header(4, 3, 3)), TINY_FOU);
+}
+
+TEST(MarchingCubeWriter, CubicCellGivesTwentyBlocksOf441Values)
+{
+    auto structure = make_structure(CUBIC);
+    const std::vector<std::string> lines =
+        split_lines(write_fou(*structure, make_map_header(21, 21, 21)));
+    // INFO, TRAN + 12, CELL + 6, L14 + 12, then SIZE + 3.
+    ASSERT_GT(lines.size(), 38u);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 34, lines.begin() + 38),
+              (std::vector<std::string>{"SIZE ", "      21 ", "      21 ", "      20 "}));
+    std::size_t at = 38;
+    for (int block = 0; block < 20; ++block) {
+        ASSERT_LT(at + 1, lines.size());
+        EXPECT_EQ(lines[at], "BLOCK ");
+        EXPECT_EQ(lines[at + 1], "     441 ");
+        at += 2 + 441;
+    }
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<long>(at), lines.end()),
+              (std::vector<std::string>{"LIST5 ", "       0 ", "      14 "}));
+}
+
+TEST(MarchingCubeWriter, FlatAxisLeavesNoBlocks)
+{
+    // One section: the box has no extent along Z, and with z = 0 throughout nothing
+    // pushes Y below 0, so Y gets exactly (max - min) / step points.
+    auto structure = make_structure(CUBIC);
+    const std::string file = write_fou(*structure, make_map_header(4, 3, 1));
+    const std::string tail =
+        "SIZE \n       4 \n       2 \n       0 \nLIST5 \n       0 \n      14 \n";
+    ASSERT_GE(file.size(), tail.size());
+    EXPECT_EQ(file.substr(file.size() - tail.size()), tail);
+}
+
+TEST(MarchingCubeWriter, AsksForTheFileNameInInteractiveMode)
+{
+    const ScratchDir dir;
+    StringConsole console(dir.file("typed.out") + "\n");
+    auto structure = make_structure(CUBIC);
+    const MapHeader header = make_map_header(4, 3, 3);
+    write_marching_cube(*structure, header, make_tagged_sections(header), 0, "ignored",
+                        console.console);
+    EXPECT_EQ(console.out.str(), "Enter output file name: ");
+    EXPECT_EQ(read_file_bytes(dir.file("typed.out")).substr(0, 32),
+              "INFO  DOWN, ACROSS AND SECTION \n");
+    EXPECT_FALSE(std::filesystem::exists("ignored.fou"));
+}
+
+TEST(MarchingCubeWriter, FailedWriteEndsTheRun)
+{
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    StringConsole console("/dev/full\n");
+    auto structure = make_structure(CUBIC);
+    const MapHeader header = make_map_header(4, 3, 3);
+    const MapSections sections = make_tagged_sections(header);
+    const auto [message, stream] = fatal_of([&] {
+        write_marching_cube(*structure, header, sections, 0, "abc", console.console);
+    });
+    EXPECT_EQ(message, "Error writing output file /dev/full.\n");
+    EXPECT_EQ(stream, FatalStream::err);
+}
+
+// Both resampling writers refuse a bad cell or grid after creating their file, and
+// leave it empty.
+TEST(ResamplingWriters, RefusalsLeaveAnEmptyFile)
+{
+    using Writer = void (*)(StructureInfo&, const MapHeader&, const MapSections&, int,
+                            const std::string&, Console&);
+    const std::pair<Writer, const char*> writers[] = {{write_marching_cube, ".fou"},
+                                                      {write_xd_grid, ".grd"}};
+    struct Case {
+        std::array<float, 6> cell;
+        int msect;
+        std::int32_t nxyzi0;
+        std::int32_t nxyzo0;
+        const char* message;
+        FatalStream stream;
+    };
+    const Case cases[] = {
+        {{0, 0, 0, 0, 0, 0}, 3, 20, 0,
+         "Error: Bad unit cell volume: vol^2 = 0.000000\n"
+         "Unit cell params have not been read correctly.\n"
+         "You can still output in ASCII format.\n",
+         FatalStream::out},
+        {CUBIC, 5, 20, 0, "Error: unknown section direction.\n", FatalStream::out},
+        {CUBIC, 3, 0, 0,
+         "Error: the map grid has 0 intervals per cell along its across direction; it needs "
+         "at least 1.\n",
+         FatalStream::err},
+        // Corners far beyond the float range: an infinite box.
+        {{1e30f, 10, 10, 90, 90, 90}, 3, 1, 2147483000,
+         "Error: the Cartesian grid cannot be counted along X: (max - min) / step = "
+         "(inf - 1e+07) / 1e+30 = inf.\n",
+         FatalStream::err},
+    };
+    for (const auto& [write, extension] : writers) {
+        for (const Case& c : cases) {
+            const ScratchDir dir;
+            StringConsole console;
+            auto structure = make_structure(c.cell, {{"C1", 0.1f, 0.1f, 0.1f, 1}});
+            MapHeader header = make_map_header(4, 3, 3, c.msect);
+            header.nxyzi[0] = c.nxyzi0;
+            header.nxyzo[0] = c.nxyzo0;
+            const MapSections sections = make_tagged_sections(header);
+            EXPECT_EQ(fatal_of([&] {
+                          write(*structure, header, sections, 1, dir.file("abc"),
+                                console.console);
+                      }),
+                      std::make_pair(std::string(c.message), c.stream));
+            EXPECT_TRUE(std::filesystem::exists(dir.file(std::string("abc") + extension)));
+            EXPECT_EQ(read_file_bytes(dir.file(std::string("abc") + extension)), "");
+        }
+    }
+}
+
+}  // namespace
