@@ -12,11 +12,19 @@ struct Console {
     std::ostream& err;
 };
 
+// The formats are checked against the printf the build really uses: MinGW's own
+// C99-conforming one on Windows, not the old system library's.
+#if defined(__MINGW32__)
+#define GRIX_PRINTF_FORMAT(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#else
+#define GRIX_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))
+#endif
+
 // printf formatting into a string.
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* fmt, ...) GRIX_PRINTF_FORMAT(1, 2);
 
 // printf formatting onto a stream.
-void print(std::ostream& stream, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void print(std::ostream& stream, const char* fmt, ...) GRIX_PRINTF_FORMAT(2, 3);
 
 // Reads one blank-delimited word, as scanf "%s" does. Standard output is flushed
 // first so the prompt is seen; the end of input ends the run, naming `what` was asked.
