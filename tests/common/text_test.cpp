@@ -12,18 +12,23 @@
 
 namespace {
 
-std::string printf_fixed(double value, int width, int precision)
+// The same value through printf ("%*.*f" or "%*.*E") and through our formatting.
+std::string by_printf(char conversion, double value, int width, int precision)
 {
+    const char format[] = {'%', '*', '.', '*', conversion, '\0'};
     char buffer[512];
-    std::snprintf(buffer, sizeof buffer, "%*.*f", width, precision, value);
+    std::snprintf(buffer, sizeof buffer, format, width, precision, value);
     return buffer;
 }
 
-std::string printf_scientific(double value, int width, int precision)
+std::string by_us(char conversion, double value, int width, int precision)
 {
-    char buffer[512];
-    std::snprintf(buffer, sizeof buffer, "%*.*E", width, precision, value);
-    return buffer;
+    std::string text;
+    if (conversion == 'f')
+        append_fixed(text, value, width, precision);
+    else
+        append_scientific(text, value, width, precision);
+    return text;
 }
 
 // Floats of every kind the maps and headers hold: random bit patterns (subnormals,
@@ -51,45 +56,35 @@ std::vector<float> sample_floats()
     return values;
 }
 
-TEST(NumberText, FixedMatchesPrintf)
+struct NumberFormat {
+    char conversion;
+    int width;
+    int precision;
+};
+
+// Every format the output files use, and the other ASCII dump precisions.
+constexpr NumberFormat FORMATS[] = {{'f', 15, 8}, {'f', 6, 0}, {'f', 7, 1}, {'f', 9, 3},
+                                    {'f', 12, 6}, {'f', 0, 6}, {'E', 13, 4}, {'E', 15, 5}};
+
+TEST(NumberText, FloatsMatchPrintf)
 {
     const std::vector<float> values = sample_floats();
-    const std::pair<int, int> formats[] = {{15, 8}, {6, 0}, {7, 1}, {9, 3}, {12, 6}, {0, 6}};
-    for (const auto& [width, precision] : formats) {
-        for (float value : values) {
-            std::string text;
-            append_fixed(text, value, width, precision);
-            ASSERT_EQ(text, printf_fixed(value, width, precision))
-                << "width " << width << " precision " << precision;
-        }
+    for (const NumberFormat& f : FORMATS) {
+        for (float value : values)
+            ASSERT_EQ(by_us(f.conversion, value, f.width, f.precision),
+                      by_printf(f.conversion, value, f.width, f.precision))
+                << f.conversion << " width " << f.width << " precision " << f.precision;
     }
 }
 
-TEST(NumberText, ScientificMatchesPrintf)
-{
-    const std::vector<float> values = sample_floats();
-    const std::pair<int, int> formats[] = {{13, 4}, {15, 5}};
-    for (const auto& [width, precision] : formats) {
-        for (float value : values) {
-            std::string text;
-            append_scientific(text, value, width, precision);
-            ASSERT_EQ(text, printf_scientific(value, width, precision))
-                << "width " << width << " precision " << precision;
-        }
-    }
-}
-
-TEST(NumberText, DoublesFromCellArithmetic)
+TEST(NumberText, DoublesFromCellArithmeticMatchPrintf)
 {
     // CELL lines print angle x DEG_TO_RAD as a double, never rounded to float.
     for (double value : {90 * 0.01745329252, 120 * 0.01745329252, 1.0 / 3.0, -2.0 / 3.0,
                          1e300, -1e-300, 0.1 + 0.2}) {
-        std::string fixed;
-        append_fixed(fixed, value, 15, 8);
-        EXPECT_EQ(fixed, printf_fixed(value, 15, 8));
-        std::string scientific;
-        append_scientific(scientific, value, 15, 5);
-        EXPECT_EQ(scientific, printf_scientific(value, 15, 5));
+        for (const NumberFormat& f : FORMATS)
+            EXPECT_EQ(by_us(f.conversion, value, f.width, f.precision),
+                      by_printf(f.conversion, value, f.width, f.precision));
     }
 }
 
