@@ -142,6 +142,12 @@ void print_header(Console& console, const MapHeader& header, std::streamoff reco
 void check_header(const MapFile& file, const MapHeader& header, std::streamoff record_size)
 {
     const char* name = file.name.c_str();
+    // A second record cut short leaves its missing words 0: say so, rather than refuse
+    // the values that were never read.
+    const std::streamoff sections_start = 2 * record_size;
+    if (file.size < sections_start)
+        throw FatalError(format("Error reading Fourier map file %s; the file ends inside its "
+                                "second record.\n", name));
     const std::int32_t* nxyzt = header.nxyzt;
     if (nxyzt[0] < 0 || nxyzt[1] < 0 || nxyzt[2] < 0)
         throw FatalError(format("Error reading Fourier map file %s; negative grid size "
@@ -150,10 +156,6 @@ void check_header(const MapFile& file, const MapHeader& header, std::streamoff r
     if (header.nrho < points)
         throw FatalError(format("Error reading Fourier map file %s; nrho = %d is less than "
                                 "the %lld points of a section.\n", name, header.nrho, points));
-    const std::streamoff sections_start = 2 * record_size;
-    if (file.size < sections_start)
-        throw FatalError(format("Error reading Fourier map file %s; the file ends inside its "
-                                "second record.\n", name));
     if (nxyzt[2] == 0)
         return;
     // Every section's values, and the two tail words of all but the last, counted in

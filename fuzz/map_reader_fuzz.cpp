@@ -1,0 +1,35 @@
+// The Fourier map reader on any bytes: it must refuse what it cannot read with its
+// message, and whatever it accepts must keep the promises the writers rely on.
+#include "common/fatal.hpp"
+#include "fuzz_scratch.hpp"
+#include "readers/map_file.hpp"
+
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    write_scratch_file("run.fclc", data, size);
+    FuzzConsole io;
+    std::string expnam = scratch_path("run");
+    MapHeader header;
+    MapSections sections;
+    try {
+        read_map_file(expnam, "FCLC", 1, header, sections, io.console);
+        const std::int32_t* nxyzt = header.nxyzt;
+        require(nxyzt[0] >= 0 && nxyzt[1] >= 0 && nxyzt[2] >= 0, "negative grid size accepted");
+        require(header.nrho >= static_cast<std::int64_t>(nxyzt[0]) * nxyzt[1],
+                "a section holds fewer values than grid points");
+        require(sections.size() == static_cast<std::size_t>(nxyzt[2]),
+                "not one section per nxyzt[2]");
+        for (const MapSection& section : sections)
+            require(section.values.size() == static_cast<std::size_t>(header.nrho),
+                    "a section without nrho values");
+        // Memory follows the file: every value taken was in it.
+        require(sections.size() * static_cast<std::size_t>(header.nrho) <= size / 4,
+                "more values taken than the file holds");
+    } catch (const FatalError& error) {
+        require(error.stream == FatalStream::err, "a reader failure not on standard error");
+    }
+    clear_scratch_dir();
+    return 0;
+}

@@ -1,0 +1,81 @@
+#include "refusals/refusal_fixture.hpp"
+
+#include "common/console.hpp"
+#include "support/map_fixture.hpp"
+#include "support/run_capture.hpp"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr const char* DIRECTION_NAMES[3] = {"across", "down", "section"};
+
+// A grid without intervals per cell or without points along one direction: the formats
+// that keep the map's grid write it as the file states it, the resampling ones cannot
+// place a single point and refuse, leaving their file empty.
+TEST(WriterRefusals, GridWithoutIntervalsOrPoints)
+{
+    struct Case {
+        bool intervals;  // nxyzi when true, nxyzt otherwise
+        std::int32_t value;
+    };
+    const Case cases[] = {{true, 0}, {true, -3}, {false, 0}};
+    for (const Case& c : cases) {
+        const char* field = c.intervals ? "nxyzi" : "nxyzt";
+        const char* counted = c.intervals ? "intervals per cell" : "points";
+        for (int d = 0; d < 3; ++d) {
+            // nxyzi[0] = 0 cannot be written: the first non-zero word opens record 2.
+            if (c.intervals && c.value == 0 && d == 0)
+                continue;
+            MapHeader header = make_map_header(3, 2, 2);
+            (c.intervals ? header.nxyzi : header.nxyzt)[d] = c.value;
+            header.nrho = std::max(header.nxyzt[0] * header.nxyzt[1], 0);
+            for (const OutputFormat& output : OUTPUT_FORMATS) {
+                SCOPED_TRACE(format("%s %s[%d] = %d", output.extension, field, d, c.value));
+                const ScratchDir dir;
+                const std::string expnam = write_run_files(dir, header);
+                const RunResult result = run_grix(batch_args(output, expnam));
+                const std::string written = read_file_bytes(expnam + output.extension);
+                EXPECT_EQ(result.out, "");
+                if (!output.resampled) {
+                    EXPECT_EQ(result.status, 0);
+                    EXPECT_EQ(result.err, "");
+                    EXPECT_NE(written, "");
+                    continue;
+                }
+                EXPECT_EQ(result.status, 1);
+                EXPECT_EQ(result.err, format("Error: the map grid has %d %s along its %s "
+                                             "direction; it needs at least 1.\n",
+                                             c.value, counted, DIRECTION_NAMES[d]));
+                EXPECT_TRUE(std::filesystem::exists(expnam + output.extension));
+                EXPECT_EQ(written, "");
+            }
+        }
+    }
+}
+
+// A full disk, met by the first write of a large map and only by the final flush of a
+// small one: every writer ends the run with status 1 and names the file.
+TEST(WriterRefusals, FullDiskAtAWriteAndAtTheClose)
+{
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    // 288000 points: more than a mebibyte in every format.
+    for (const MapHeader& header : {make_map_header(3, 2, 2), make_map_header(80, 80, 45)}) {
+        const ScratchDir dir;
+        const std::string expnam = write_run_files(dir, header);
+        for (const OutputFormat& output : OUTPUT_FORMATS) {
+            const std::string name = expnam + output.extension;
+            SCOPED_TRACE(name + format(" for %d sections", header.nxyzt[2]));
+            std::filesystem::create_symlink("/dev/full", name);
+            const RunResult result = run_grix(batch_args(output, expnam));
+            EXPECT_EQ(result.status, 1);
+            EXPECT_EQ(result.out, "");
+            EXPECT_EQ(result.err, "Error writing output file " + name + ".\n");
+        }
+    }
+}
+
+}  // namespace
