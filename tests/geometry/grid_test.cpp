@@ -306,7 +306,7 @@ TEST(CountGridPoints, RefusesCountsThatAreNotWholeIntsOrOverflow)
          "of 2147483520 x 2147483520 x 3 points is too large to write.\n"},
     };
     for (const auto& [box, what] : cases)
-        EXPECT_EQ(fatal_of([&] { count_grid_points(box); }),
+        EXPECT_EQ(fatal_of([&, &box = box] { count_grid_points(box); }),
                   std::make_pair("Error: the Cartesian grid " + std::string(what),
                                  FatalStream::err));
 }
