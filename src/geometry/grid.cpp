@@ -3,6 +3,7 @@
 #include "common/console.hpp"
 #include "common/fatal.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -48,6 +49,69 @@ std::int32_t count_axis(char axis, float min, float step, float max)
                                 axis, static_cast<double>(max), static_cast<double>(min),
                                 static_cast<double>(step), quotient));
     return static_cast<std::int32_t>(count);
+}
+
+// interpolate_density past its apply_transform, on the prepared grid. Two shortcuts give
+// the same result: for a finite g, floor(g) lies in [0, n - 1) exactly when g does, with
+// n - 1 a whole number, and then truncation is the floor; and the corner coordinates
+// come from the tables instead of grid_to_fractional's divisions.
+float interpolate_fractional(const DensityGrid& grid, const Point3& p)
+{
+    std::size_t cell[3];
+    float weight[3];
+    for (std::size_t d = 0; d < 3; ++d) {
+        const float f = p[static_cast<std::size_t>(grid.axes[d])];
+        const double g = grid.intervals[d] * f - grid.origin[d];
+        if (!(g >= 0.0 && g < grid.last_plane[d]))
+            return 0.0f;
+        cell[d] = static_cast<std::size_t>(g);
+        const float c0 = grid.corner[d][cell[d]];
+        const float c1 = grid.corner[d][cell[d] + 1];
+        weight[d] = static_cast<float>((static_cast<double>(f) - c0) /
+                                       (static_cast<double>(c1) - c0));
+    }
+
+    const float* near = grid.values[cell[2]];
+    const float* far = grid.values[cell[2] + 1];
+    double along_down[2][2];
+    for (std::size_t r = 0; r < 2; ++r) {
+        for (std::size_t q = 0; q < 2; ++q) {
+            const std::size_t at = (cell[1] + r) * grid.row_length + cell[0] + q;
+            const double v0 = near[at];
+            along_down[r][q] = v0 + weight[2] * (far[at] - v0);
+        }
+    }
+    double along_across[2];
+    for (std::size_t q = 0; q < 2; ++q)
+        along_across[q] =
+            along_down[0][q] + weight[1] * (along_down[1][q] - along_down[0][q]);
+    return static_cast<float>(along_across[0] +
+                              weight[0] * (along_across[1] - along_across[0]));
+}
+
+// apply_transform's products m[r][c] x coordinate c are single double multiplications,
+// so those of the two coordinates fixed along the row are formed once; each sum still
+// runs (m0 u + m1 v) + m2 w.
+template <int AXIS>
+float interpolate_along(const DensityGrid& grid, const Point3& start, float step,
+                        std::int64_t count, float* densities)
+{
+    double product[3][3];
+    for (std::size_t r = 0; r < 3; ++r) {
+        for (std::size_t c = 0; c < 3; ++c)
+            product[r][c] = grid.matrix[3 * r + c] * start[c];
+    }
+    float moving = start[AXIS];
+    for (std::int64_t n = 0; n < count; ++n) {
+        Point3 p;
+        for (std::size_t r = 0; r < 3; ++r) {
+            product[r][AXIS] = grid.matrix[3 * r + AXIS] * moving;
+            p[r] = static_cast<float>(product[r][0] + product[r][1] + product[r][2]);
+        }
+        densities[n] = interpolate_fractional(grid, p);
+        moving += step;
+    }
+    return moving;
 }
 
 void widen_box(float value, float& min, float& max)
@@ -150,6 +214,43 @@ float interpolate_density(const StructureInfo& structure, const MapHeader& heade
             along_down[0][q] + weight[1] * (along_down[1][q] - along_down[0][q]);
     return static_cast<float>(along_across[0] +
                               weight[0] * (along_across[1] - along_across[0]));
+}
+
+DensityGrid prepare_density_grid(const StructureInfo& structure, const MapHeader& header,
+                                 const MapSections& sections)
+{
+    DensityGrid grid;
+    grid.axes = direction_axes(header.msect);
+    for (std::size_t n = 0; n < 9; ++n)
+        grid.matrix[n] = structure.cart_to_frac.matrix[n];
+    for (std::size_t d = 0; d < 3; ++d) {
+        grid.intervals[d] = header.nxyzi[d];
+        grid.origin[d] = header.nxyzo[d];
+        grid.last_plane[d] = static_cast<double>(header.nxyzt[d]) - 1.0;
+        grid.corner[d].reserve(static_cast<std::size_t>(std::max(header.nxyzt[d], 0)));
+        for (std::int32_t n = 0; n < header.nxyzt[d]; ++n) {
+            const std::int64_t position = std::int64_t{n} + header.nxyzo[d];
+            grid.corner[d].push_back(
+                static_cast<float>(static_cast<double>(position) / header.nxyzi[d]));
+        }
+    }
+    for (const MapSection& section : sections)
+        grid.values.push_back(section.values.data());
+    grid.row_length = static_cast<std::size_t>(std::max(header.nxyzt[0], 0));
+    return grid;
+}
+
+float interpolate_row(const DensityGrid& grid, const Point3& start, int axis, float step,
+                      std::int64_t count, float* densities)
+{
+    switch (axis) {
+    case 0:
+        return interpolate_along<0>(grid, start, step, count, densities);
+    case 1:
+        return interpolate_along<1>(grid, start, step, count, densities);
+    default:
+        return interpolate_along<2>(grid, start, step, count, densities);
+    }
 }
 
 CartesianBox cartesian_box(const StructureInfo& structure, const MapHeader& header)

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 // A point: fractional x, y, z or Cartesian X, Y, Z (Angstrom), in that order.
 using Point3 = std::array<float, 3>;
@@ -45,6 +46,34 @@ GridIndex fractional_to_grid_cell(const MapHeader& header, const Point3& fractio
 // 0 outside the map. Needs `cart_to_frac` from orthogonalise_cell.
 float interpolate_density(const StructureInfo& structure, const MapHeader& header,
                           const MapSections& sections, const Point3& cartesian);
+
+// What interpolate_density works out afresh for every point from the header and the
+// cell alone, worked out once for a map: the grid directions' fractional axes, the
+// inverse cell matrix widened to double, the fractional coordinate of every grid index
+// along each direction and the sections' value blocks.
+struct DensityGrid {
+    std::array<int, 3> axes;                   // fractional axis of across, down, section
+    double matrix[9];                          // cart_to_frac
+    double intervals[3];                       // nxyzi
+    double origin[3];                          // nxyzo
+    double last_plane[3];                      // nxyzt - 1: a cell starts below it
+    std::array<std::vector<float>, 3> corner;  // grid_to_fractional per direction and index
+    std::vector<const float*> values;          // per section
+    std::size_t row_length;                    // nxyzt[0]
+};
+
+// Needs `cart_to_frac` from orthogonalise_cell. Any msect but 1, 2 or 3 ends the run.
+DensityGrid prepare_density_grid(const StructureInfo& structure, const MapHeader& header,
+                                 const MapSections& sections);
+
+// The densities of `count` points of a row of the Cartesian grid: the first at `start`,
+// then coordinate `axis` (0 X, 1 Y, 2 Z) advanced after each point by adding `step` in
+// float, as the writers' loops advance it. Each density is the float that
+// interpolate_density gives for that point; the same double operations run in the same
+// order, only those that do not change along the row are done once. Returns the
+// coordinate after the last step.
+float interpolate_row(const DensityGrid& grid, const Point3& start, int axis, float step,
+                      std::int64_t count, float* densities);
 
 // The box of the Cartesian positions of the map's eight grid corners, and the steps
 // a / nxyzi[0], b / nxyzi[1], c / nxyzi[2]. Needs `frac_to_cart` from

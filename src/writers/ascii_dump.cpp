@@ -1,6 +1,7 @@
 #include "writers/ascii_dump.hpp"
 
-#include "writers/output_file.hpp"
+#include "common/text.hpp"
+#include "writers/grid_walk.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,9 +9,8 @@
 
 namespace {
 
-// The text is handed to the file in pieces of about this size: a dense map at six
-// decimals runs to many megabytes.
-constexpr std::size_t CHUNK_BYTES = 1 << 20;
+// Values of a row formatted at a time on the shipped path.
+constexpr std::int64_t VALUE_BATCH = 256;
 
 // The grid-step lines of one section direction. Line n reports the cell edge
 // `edge[n]` (0 = a, 1 = b, 2 = c) over the nxyzi slot STEP_DIVISOR[n].
@@ -84,32 +84,88 @@ void append_density(std::string& text, float value, int precision)
         text += format("%*.*f ", precision + 6, precision, double{value});
 }
 
+// Values of one row, each "%*.*f ": printf on the plain path, exact to_chars-equivalent
+// formatting without printf on the shipped one.
+template <WritePath PATH>
+void append_densities(std::string& text, const float* values, std::int64_t count,
+                      int precision)
+{
+    if constexpr (PATH == WritePath::plain) {
+        for (std::int64_t n = 0; n < count; ++n)
+            append_density(text, values[n], precision);
+    } else {
+        char fields[VALUE_BATCH * (MAX_FLOAT_CHARS + 1)];
+        for (std::int64_t n = 0; n < count; n += VALUE_BATCH) {
+            const auto batch = static_cast<std::size_t>(std::min(VALUE_BATCH, count - n));
+            text.append(fields, write_fixed_floats(fields, values + n, batch, precision + 6,
+                                                   precision, ' '));
+        }
+    }
+}
+
+// The sections as the map holds them: a walk with points across, rows down and planes
+// the sections; each section opens with its heading, each row ends with a line end.
+template <WritePath PATH>
+void append_section_piece(const MapHeader& header, const MapSections& sections,
+                          const GridWalk& walk, int precision, const WalkPiece& piece,
+                          std::string& text)
+{
+    WalkPiece at = piece;
+    for (std::int64_t r = 0; r < piece.rows; ++r) {
+        if (at.row == 0 && at.first == 0)
+            text += format("\nSection %d\n", static_cast<int>(at.plane));
+        const float* row = sections[static_cast<std::size_t>(at.plane)].values.data() +
+                           at.row * header.nxyzt[0];
+        append_densities<PATH>(text, row + at.first, piece.last - at.first, precision);
+        if (piece.last == walk.points)
+            text += '\n';
+        next_row(walk, at);
+    }
+}
+
+void write_sections(OutputFile& file, const MapHeader& header, const MapSections& sections,
+                    int precision, const WriteOptions& options)
+{
+    if (header.nxyzt[1] <= 0) {
+        // Sections without rows: only their headings.
+        std::string text;
+        for (int k = 0; k < header.nxyzt[2]; ++k) {
+            text += format("\nSection %d\n", k);
+            write_when_full(file, text);
+        }
+        write_output(file, text);
+        return;
+    }
+    GridWalk walk;
+    walk.points = std::max(header.nxyzt[0], 0);
+    walk.rows = header.nxyzt[1];
+    walk.planes = header.nxyzt[2];
+    write_walk_by_path(file, walk, options, [&](auto path, const WalkPiece& piece,
+                                                std::string& text) {
+        append_section_piece<decltype(path)::value>(header, sections, walk, precision, piece,
+                                                    text);
+    });
+}
+
 }  // namespace
+
+void write_ascii_dump(const StructureInfo& structure, const MapHeader& header,
+                      const MapSections& sections, int batch, int precision,
+                      const std::string& expnam, Console& console,
+                      const WriteOptions& options)
+{
+    OutputFile file = open_output_file(console, batch, expnam, ".txt", OutputMode::text);
+    if (!batch)
+        precision = ask_precision(console);
+    write_output(file, describe_map(structure, header));
+    write_sections(file, header, sections, precision, options);
+    close_output_file(file);
+}
 
 void write_ascii_dump(const StructureInfo& structure, const MapHeader& header,
                       const MapSections& sections, int batch, int precision,
                       const std::string& expnam, Console& console)
 {
-    OutputFile file = open_output_file(console, batch, expnam, ".txt", OutputMode::text);
-    if (!batch)
-        precision = ask_precision(console);
-
-    std::string text = describe_map(structure, header);
-    const int across = header.nxyzt[0];
-    for (int k = 0; k < header.nxyzt[2]; ++k) {
-        text += format("\nSection %d\n", k);
-        const float* values = sections[static_cast<std::size_t>(k)].values.data();
-        for (int j = 0; j < header.nxyzt[1]; ++j) {
-            const float* row = values + static_cast<std::ptrdiff_t>(j) * across;
-            for (int i = 0; i < across; ++i)
-                append_density(text, row[i], precision);
-            text += '\n';
-            if (text.size() >= CHUNK_BYTES) {
-                write_output(file, text);
-                text.clear();
-            }
-        }
-    }
-    write_output(file, text);
-    close_output_file(file);
+    write_ascii_dump(structure, header, sections, batch, precision, expnam, console,
+                     WriteOptions{});
 }

@@ -12,9 +12,6 @@
 
 namespace {
 
-// Densities are handed to the file in pieces of about this size.
-constexpr std::size_t CHUNK_BYTES = 1 << 20;
-
 constexpr std::size_t CCP4_HEADER_BYTES = 1024;
 constexpr std::size_t CCP4_LABEL_BYTES = 80;
 constexpr int CCP4_MODE_REAL32 = 2;
@@ -125,10 +122,7 @@ void write_densities(OutputFile& file, const MapHeader& header, const MapSection
         const auto [first, last] = section_points(header, sections, k);
         for (const float* value = first; value != last; ++value)
             append_float32(bytes, *value);
-        if (bytes.size() >= CHUNK_BYTES) {
-            write_output(file, bytes);
-            bytes.clear();
-        }
+        write_when_full(file, bytes);
     }
     write_output(file, bytes);
 }

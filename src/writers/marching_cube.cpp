@@ -1,17 +1,16 @@
 #include "writers/marching_cube.hpp"
 
+#include "common/text.hpp"
 #include "geometry/cell.hpp"
 #include "geometry/grid.hpp"
-#include "writers/output_file.hpp"
+#include "writers/grid_walk.hpp"
+#include "writers/resampling.hpp"
 
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
 namespace {
-
-// Text is gathered in memory and handed to the file in chunks of about this size.
-constexpr std::size_t CHUNK_BYTES = 1 << 20;
 
 // Number of entries per atom in the LIST5 section: the type text and 13 numbers.
 constexpr int ATOM_ENTRIES = 14;
@@ -35,11 +34,18 @@ void append_count_line(std::string& text, std::int64_t count)
     text += format("%8" PRId64 " \n", count);
 }
 
-void hand_over_when_full(OutputFile& file, std::string& text)
+// Density lines of one batch: printf on the plain path, exact to_chars-equivalent
+// formatting without printf on the shipped one.
+template <WritePath PATH>
+void append_density_lines(std::string& text, const float* densities, std::int64_t count)
 {
-    if (text.size() >= CHUNK_BYTES) {
-        write_output(file, text);
-        text.clear();
+    if constexpr (PATH == WritePath::plain) {
+        for (std::int64_t n = 0; n < count; ++n)
+            append_value_line(text, densities[n]);
+    } else {
+        char lines[RESAMPLED_BATCH * (MAX_FLOAT_CHARS + 1)];
+        text.append(lines, write_fixed_floats(lines, densities, static_cast<std::size_t>(count),
+                                              15, 8, '\n'));
     }
 }
 
@@ -67,30 +73,68 @@ void append_header(std::string& text, const StructureInfo& structure,
         append_count_line(text, count);
 }
 
-// One block per Z plane; within it X slowest and Y fastest. The running coordinates are
-// float sums of the steps, never min + index * step: the drift is part of the file.
-void append_density_blocks(OutputFile& file, std::string& text,
-                           const StructureInfo& structure, const MapHeader& header,
-                           const MapSections& sections, const CartesianBox& box,
-                           const GridCounts& counts)
+// The density blocks walk the Cartesian grid with points along Y, rows along X and
+// planes along Z: one block per Z plane, X slowest and Y fastest within it.
+GridWalk walk_blocks(const CartesianBox& box, const GridCounts& counts)
 {
-    float z = box.zmin;
-    for (std::int32_t iz = 0; iz < counts.nz; ++iz) {
-        text += "BLOCK \n";
-        append_count_line(text, std::int64_t{counts.nx} * counts.ny);
-        float x = box.xmin;
-        for (std::int32_t ix = 0; ix < counts.nx; ++ix) {
-            float y = box.ymin;
-            for (std::int32_t iy = 0; iy < counts.ny; ++iy) {
-                append_value_line(text, interpolate_density(structure, header, sections,
-                                                            {x, y, z}));
-                y += box.ystep;
-            }
-            hand_over_when_full(file, text);
-            x += box.xstep;
+    GridWalk walk;
+    walk.points = counts.ny;
+    walk.rows = counts.nx;
+    walk.planes = counts.nz;
+    walk.start[0] = box.ymin;
+    walk.start[1] = box.xmin;
+    walk.start[2] = box.zmin;
+    walk.step[0] = box.ystep;
+    walk.step[1] = box.xstep;
+    walk.step[2] = box.zstep;
+    return walk;
+}
+
+template <WritePath PATH>
+void append_block_piece(const Resampling& map, const GridWalk& walk, const WalkPiece& piece,
+                        std::string& text)
+{
+    WalkPiece at = piece;
+    for (std::int64_t r = 0; r < piece.rows; ++r) {
+        if (at.row == 0 && at.first == 0) {
+            text += "BLOCK \n";
+            append_count_line(text, walk.points * walk.rows);
         }
-        z += box.zstep;
+        Point3 point{at.coordinate[1], at.coordinate[0], at.coordinate[2]};
+        for (std::int64_t n = at.first; n < piece.last; n += RESAMPLED_BATCH) {
+            float densities[RESAMPLED_BATCH];
+            const std::int64_t count = std::min(RESAMPLED_BATCH, piece.last - n);
+            point[1] = resample_row(map, PATH, point, 1, walk.step[0], count, densities);
+            append_density_lines<PATH>(text, densities, count);
+        }
+        next_row(walk, at);
     }
+}
+
+// One block per Z plane. The running coordinates are float sums of the steps, never
+// min + index * step: the drift is part of the file.
+void write_density_blocks(OutputFile& file, const StructureInfo& structure,
+                          const MapHeader& header, const MapSections& sections,
+                          const CartesianBox& box, const GridCounts& counts,
+                          const WriteOptions& options)
+{
+    if (counts.nx <= 0 || counts.ny <= 0) {
+        // Planes without points: every block is its two header lines.
+        std::string text;
+        for (std::int32_t iz = 0; iz < counts.nz; ++iz) {
+            text += "BLOCK \n";
+            append_count_line(text, 0);
+            write_when_full(file, text);
+        }
+        write_output(file, text);
+        return;
+    }
+    const Resampling map = prepare_resampling(structure, header, sections);
+    const GridWalk walk = walk_blocks(box, counts);
+    write_walk_by_path(file, walk, options, [&](auto path, const WalkPiece& piece,
+                                                std::string& text) {
+        append_block_piece<decltype(path)::value>(map, walk, piece, text);
+    });
 }
 
 void append_atoms(std::string& text, const StructureInfo& structure)
@@ -113,7 +157,7 @@ void append_atoms(std::string& text, const StructureInfo& structure)
 
 void write_marching_cube(StructureInfo& structure, const MapHeader& header,
                          const MapSections& sections, int batch, const std::string& expnam,
-                         Console& console)
+                         Console& console, const WriteOptions& options)
 {
     OutputFile file = open_output_file(console, batch, expnam, ".fou", OutputMode::text);
     orthogonalise_cell(structure);
@@ -121,10 +165,18 @@ void write_marching_cube(StructureInfo& structure, const MapHeader& header,
     const GridCounts counts = count_grid_points(box);
 
     std::string text;
-    text.reserve(CHUNK_BYTES + 4096);
     append_header(text, structure, box, counts);
-    append_density_blocks(file, text, structure, header, sections, box, counts);
+    write_output(file, text);
+    write_density_blocks(file, structure, header, sections, box, counts, options);
+    text.clear();
     append_atoms(text, structure);
     write_output(file, text);
     close_output_file(file);
+}
+
+void write_marching_cube(StructureInfo& structure, const MapHeader& header,
+                         const MapSections& sections, int batch, const std::string& expnam,
+                         Console& console)
+{
+    write_marching_cube(structure, header, sections, batch, expnam, console, WriteOptions{});
 }

@@ -2,7 +2,6 @@
 
 #include "common/fatal.hpp"
 
-
 namespace {
 
 // Large stream buffer: the resampled maps run to hundreds of megabytes of text.
@@ -44,6 +43,14 @@ void write_output(OutputFile& file, const void* data, std::size_t size)
 void write_output(OutputFile& file, std::string_view text)
 {
     write_output(file, text.data(), text.size());
+}
+
+void write_when_full(OutputFile& file, std::string& text)
+{
+    if (text.size() >= OUTPUT_CHUNK_BYTES) {
+        write_output(file, text);
+        text.clear();
+    }
 }
 
 void close_output_file(OutputFile& file)

@@ -1,14 +1,12 @@
 #include "writers/wingx_map.hpp"
 
 #include "common/byte_order.hpp"
-#include "writers/output_file.hpp"
+#include "writers/grid_walk.hpp"
 
 #include <algorithm>
+#include <bit>
 
 namespace {
-
-// Densities are handed to the file in pieces of about this size.
-constexpr std::size_t CHUNK_BYTES = 1 << 20;
 
 // Bytes of an atom's name field: the first 7 label characters and a zero.
 constexpr std::size_t WINGX_LABEL_BYTES = 7;
@@ -35,23 +33,56 @@ std::string encode_header(const StructureInfo& structure, const MapHeader& heade
 }
 
 // Each section column by column: the down index runs fastest, the transpose of the
-// order in which the section is held.
-void write_densities(OutputFile& file, const MapHeader& header, const MapSections& sections)
+// order in which the section is held. The plain path writes each value on its own.
+void write_densities_plainly(OutputFile& file, const MapHeader& header,
+                             const MapSections& sections)
 {
     const int across = header.nxyzt[0];
     std::string bytes;
     for (int k = 0; k < header.nxyzt[2]; ++k) {
         const float* values = sections[static_cast<std::size_t>(k)].values.data();
         for (int i = 0; i < across; ++i) {
-            for (int j = 0; j < header.nxyzt[1]; ++j)
-                append_float32(bytes, values[i + static_cast<std::ptrdiff_t>(j) * across]);
-            if (bytes.size() >= CHUNK_BYTES) {
-                write_output(file, bytes);
+            for (int j = 0; j < header.nxyzt[1]; ++j) {
                 bytes.clear();
+                append_float32(bytes, values[i + static_cast<std::ptrdiff_t>(j) * across]);
+                write_output(file, bytes);
             }
         }
     }
-    write_output(file, bytes);
+}
+
+// Densities copied at a time on the shipped path.
+constexpr std::int64_t VALUE_BATCH = 1024;
+
+// The same order as a walk with points down, rows across and planes the sections,
+// little-endian bytes built without relying on the host's byte order.
+void write_densities(OutputFile& file, const MapHeader& header, const MapSections& sections,
+                     int threads)
+{
+    GridWalk walk;
+    walk.points = header.nxyzt[1];
+    walk.rows = header.nxyzt[0];
+    walk.planes = header.nxyzt[2];
+    const std::ptrdiff_t across = header.nxyzt[0];
+    write_grid_walk(file, walk, threads, [&](const WalkPiece& piece, std::string& bytes) {
+        WalkPiece at = piece;
+        for (std::int64_t r = 0; r < piece.rows; ++r) {
+            const float* column =
+                sections[static_cast<std::size_t>(at.plane)].values.data() + at.row;
+            for (std::int64_t j = at.first; j < piece.last; j += VALUE_BATCH) {
+                unsigned char block[4 * VALUE_BATCH];
+                unsigned char* out = block;
+                for (std::int64_t k = j; k < std::min(piece.last, j + VALUE_BATCH); ++k) {
+                    const auto word = std::bit_cast<std::uint32_t>(column[k * across]);
+                    for (int shift = 0; shift < 32; shift += 8)
+                        *out++ = static_cast<unsigned char>(word >> shift);
+                }
+                bytes.append(reinterpret_cast<const char*>(block),
+                             static_cast<std::size_t>(out - block));
+            }
+            next_row(walk, at);
+        }
+    });
 }
 
 // The atom count, then per atom 7 label bytes as stored, a zero byte and x, y, z.
@@ -73,11 +104,25 @@ std::string encode_atoms(const StructureInfo& structure)
 
 void write_wingx_map(const StructureInfo& structure, const MapHeader& header,
                      const MapSections& sections, int batch, const std::string& expnam,
-                     Console& console)
+                     Console& console, const WriteOptions& options)
 {
     OutputFile file = open_output_file(console, batch, expnam, ".map", OutputMode::binary);
     write_output(file, encode_header(structure, header));
-    write_densities(file, header, sections);
+    // A grid without points across or down holds no densities, however many sections
+    // or columns it claims.
+    if (header.nxyzt[0] > 0 && header.nxyzt[1] > 0) {
+        if (options.path == WritePath::plain)
+            write_densities_plainly(file, header, sections);
+        else
+            write_densities(file, header, sections, options.threads);
+    }
     write_output(file, encode_atoms(structure));
     close_output_file(file);
+}
+
+void write_wingx_map(const StructureInfo& structure, const MapHeader& header,
+                     const MapSections& sections, int batch, const std::string& expnam,
+                     Console& console)
+{
+    write_wingx_map(structure, header, sections, batch, expnam, console, WriteOptions{});
 }

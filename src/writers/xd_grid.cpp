@@ -1,19 +1,18 @@
 #include "writers/xd_grid.hpp"
 
+#include "common/text.hpp"
 #include "geometry/cell.hpp"
 #include "geometry/grid.hpp"
-#include "writers/output_file.hpp"
+#include "writers/grid_walk.hpp"
+#include "writers/resampling.hpp"
 
 #include <algorithm>
 #include <cstdio>
 
 namespace {
 
-// Text is gathered in memory and handed to the file in chunks of about this size.
-constexpr std::size_t CHUNK_BYTES = 1 << 20;
-
 // Densities per line of the values section.
-constexpr std::int32_t VALUES_PER_LINE = 6;
+constexpr std::int64_t VALUES_PER_LINE = 6;
 
 // One density: "%13.4E", 13 characters for every finite float.
 void append_value(std::string& text, double value)
@@ -23,11 +22,32 @@ void append_value(std::string& text, double value)
     text.append(field, static_cast<std::size_t>(length));
 }
 
-void hand_over_when_full(OutputFile& file, std::string& text)
+// The densities of points [first, first + count) of a row, each preceded by a line end
+// when it starts a line of six: printf on the plain path, exact to_chars-equivalent
+// formatting without printf on the shipped one.
+template <WritePath PATH>
+void append_values(std::string& text, const float* densities, std::int64_t first,
+                   std::int64_t count)
 {
-    if (text.size() >= CHUNK_BYTES) {
-        write_output(file, text);
-        text.clear();
+    if constexpr (PATH == WritePath::plain) {
+        for (std::int64_t n = 0; n < count; ++n) {
+            if ((first + n) % VALUES_PER_LINE == 0)
+                text += '\n';
+            append_value(text, densities[n]);
+        }
+    } else {
+        char fields[RESAMPLED_BATCH * (MAX_FLOAT_CHARS + 1)];
+        char* last = fields;
+        for (std::int64_t n = 0; n < count;) {
+            const std::int64_t place = (first + n) % VALUES_PER_LINE;
+            if (place == 0)
+                *last++ = '\n';
+            const std::int64_t line = std::min(count - n, VALUES_PER_LINE - place);
+            last = write_scientific_floats(last, densities + n, static_cast<std::size_t>(line),
+                                           13, 4);
+            n += line;
+        }
+        text.append(fields, last);
     }
 }
 
@@ -65,39 +85,65 @@ void append_atoms(std::string& text, const StructureInfo& structure)
     text += format("%10d\n", 0);
 }
 
+// The values walk the Cartesian grid with points along X, rows along Y and planes
+// along Z. The running coordinates are float sums of the steps, never
+// min + index * step: the drift is part of the file.
+GridWalk walk_values(const CartesianBox& box, const GridCounts& counts)
+{
+    GridWalk walk;
+    walk.points = counts.nx;
+    walk.rows = counts.ny;
+    walk.planes = counts.nz;
+    walk.start[0] = box.xmin;
+    walk.start[1] = box.ymin;
+    walk.start[2] = box.zmin;
+    walk.step[0] = box.xstep;
+    walk.step[1] = box.ystep;
+    walk.step[2] = box.zstep;
+    return walk;
+}
+
+template <WritePath PATH>
+void append_value_piece(const Resampling& map, const GridWalk& walk, const WalkPiece& piece,
+                        std::string& text)
+{
+    WalkPiece at = piece;
+    for (std::int64_t r = 0; r < piece.rows; ++r) {
+        Point3 point{at.coordinate[0], at.coordinate[1], at.coordinate[2]};
+        for (std::int64_t n = at.first; n < piece.last; n += RESAMPLED_BATCH) {
+            float densities[RESAMPLED_BATCH];
+            const std::int64_t count = std::min(RESAMPLED_BATCH, piece.last - n);
+            point[0] = resample_row(map, PATH, point, 0, walk.step[0], count, densities);
+            append_values<PATH>(text, densities, n, count);
+        }
+        next_row(walk, at);
+    }
+}
+
 // Z slowest, then Y, X fastest. Each row of constant Y and Z starts on a new line; the
 // line end comes before a value, so the first one closes "! Values" and none follows
-// the last value. The running coordinates are float sums of the steps, never
-// min + index * step: the drift is part of the file.
-void append_values(OutputFile& file, std::string& text, const StructureInfo& structure,
-                   const MapHeader& header, const MapSections& sections,
-                   const CartesianBox& box, const GridCounts& counts)
+// the last value.
+void write_values(OutputFile& file, const StructureInfo& structure, const MapHeader& header,
+                  const MapSections& sections, const CartesianBox& box,
+                  const GridCounts& counts, const WriteOptions& options)
 {
-    text += "! Values";
-    float z = box.zmin;
-    for (std::int32_t iz = 0; iz < counts.nz; ++iz) {
-        float y = box.ymin;
-        for (std::int32_t iy = 0; iy < counts.ny; ++iy) {
-            float x = box.xmin;
-            for (std::int32_t i = 0; i < counts.nx; ++i) {
-                if (i % VALUES_PER_LINE == 0)
-                    text += '\n';
-                append_value(text,
-                             interpolate_density(structure, header, sections, {x, y, z}));
-                x += box.xstep;
-            }
-            hand_over_when_full(file, text);
-            y += box.ystep;
-        }
-        z += box.zstep;
-    }
+    write_output(file, "! Values");
+    // Rows without points write nothing, however many rows and planes there are.
+    if (counts.nx <= 0)
+        return;
+    const Resampling map = prepare_resampling(structure, header, sections);
+    const GridWalk walk = walk_values(box, counts);
+    write_walk_by_path(file, walk, options, [&](auto path, const WalkPiece& piece,
+                                                std::string& text) {
+        append_value_piece<decltype(path)::value>(map, walk, piece, text);
+    });
 }
 
 }  // namespace
 
 void write_xd_grid(StructureInfo& structure, const MapHeader& header,
                    const MapSections& sections, int batch, const std::string& expnam,
-                   Console& console)
+                   Console& console, const WriteOptions& options)
 {
     OutputFile file = open_output_file(console, batch, expnam, ".grd", OutputMode::text);
     orthogonalise_cell(structure);
@@ -105,10 +151,16 @@ void write_xd_grid(StructureInfo& structure, const MapHeader& header,
     const GridCounts counts = count_grid_points(box);
 
     std::string text;
-    text.reserve(CHUNK_BYTES + 4096);
     append_header(text, box, counts);
     append_atoms(text, structure);
-    append_values(file, text, structure, header, sections, box, counts);
     write_output(file, text);
+    write_values(file, structure, header, sections, box, counts, options);
     close_output_file(file);
+}
+
+void write_xd_grid(StructureInfo& structure, const MapHeader& header,
+                   const MapSections& sections, int batch, const std::string& expnam,
+                   Console& console)
+{
+    write_xd_grid(structure, header, sections, batch, expnam, console, WriteOptions{});
 }

@@ -1,0 +1,69 @@
+// The body of a map file written as a walk over a grid: planes (slowest), rows within a
+// plane, points within a row (fastest), the nested loops of every writer. The walk is
+// cut into pieces that several threads format at once while the calling thread hands
+// them to the file strictly in order, so the file holds the bytes of a single pass
+// whatever the number of threads, and only a few pieces are held in memory at a time.
+#pragma once
+
+#include "writers/output_file.hpp"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <type_traits>
+
+// Each level may carry a running float coordinate: it starts at `start` with its parent
+// and grows by `step` with every move, the sums rounded to float as in the loops, never
+// recomputed as start + index x step. Index 0 is the point level, 1 rows, 2 planes.
+struct GridWalk {
+    std::int64_t points = 0;  // per row
+    std::int64_t rows = 0;    // per plane
+    std::int64_t planes = 0;
+    float start[3] = {};
+    float step[3] = {};
+};
+
+// A stretch of the walk: `rows` whole rows from (plane, row), or when rows of the walk
+// are long, the points [first, last) of one row. `coordinate` holds the running
+// coordinates at the stretch's first point.
+struct WalkPiece {
+    std::int64_t plane = 0;
+    std::int64_t row = 0;
+    std::int64_t rows = 0;
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    float coordinate[3] = {};
+};
+
+// Appends the text of a piece; runs on any thread, so it may only read shared data.
+using PieceFormatter = std::function<void(const WalkPiece& piece, std::string& text)>;
+
+// Moves `position` (plane, row, coordinates) to the start of the next row.
+void next_row(const GridWalk& walk, WalkPiece& position);
+
+// Formats the whole walk piece by piece on `threads` threads (0: one per core), the
+// calling thread among them, and writes the pieces in order from the calling thread.
+// With one thread no other thread is started.
+void write_grid_walk(OutputFile& file, const GridWalk& walk, int threads,
+                     const PieceFormatter& format_piece);
+
+// The walk written by the path that `options` choose: the plain one on the calling
+// thread alone, the shipped one on the threads of `options`. `format_piece(path, piece,
+// text)` receives the path as a std::integral_constant, to pick its formatting at
+// compile time.
+template <typename Format>
+void write_walk_by_path(OutputFile& file, const GridWalk& walk, const WriteOptions& options,
+                        const Format& format_piece)
+{
+    using Plain = std::integral_constant<WritePath, WritePath::plain>;
+    using Shipped = std::integral_constant<WritePath, WritePath::shipped>;
+    if (options.path == WritePath::plain)
+        write_grid_walk(file, walk, 1, [&](const WalkPiece& piece, std::string& text) {
+            format_piece(Plain{}, piece, text);
+        });
+    else
+        write_grid_walk(file, walk, options.threads,
+                        [&](const WalkPiece& piece, std::string& text) {
+                            format_piece(Shipped{}, piece, text);
+                        });
+}
