@@ -51,6 +51,29 @@ std::int32_t count_axis(char axis, float min, float step, float max)
     return static_cast<std::int32_t>(count);
 }
 
+// The trilinear blend of a map grid cell's eight corner densities, `corner` indexing
+// its lowest one in both sections: along the section direction, then down, then across.
+// The value stays in double through the three steps and is rounded to float once, at
+// the end; rounding between the steps would differ only below float resolution.
+float blend_cell(const float* near, const float* far, std::size_t corner,
+                 std::size_t row_length, const float (&weight)[3])
+{
+    double along_down[2][2];  // [row offset][column offset], after the section step
+    for (std::size_t r = 0; r < 2; ++r) {
+        for (std::size_t q = 0; q < 2; ++q) {
+            const std::size_t at = corner + r * row_length + q;
+            const double v0 = near[at];
+            along_down[r][q] = v0 + weight[2] * (far[at] - v0);
+        }
+    }
+    double along_across[2];
+    for (std::size_t q = 0; q < 2; ++q)
+        along_across[q] =
+            along_down[0][q] + weight[1] * (along_down[1][q] - along_down[0][q]);
+    return static_cast<float>(along_across[0] +
+                              weight[0] * (along_across[1] - along_across[0]));
+}
+
 // interpolate_density past its apply_transform, on the prepared grid. Two shortcuts give
 // the same result: for a finite g, floor(g) lies in [0, n - 1) exactly when g does, with
 // n - 1 a whole number, and then truncation is the floor; and the corner coordinates
@@ -71,22 +94,8 @@ float interpolate_fractional(const DensityGrid& grid, const Point3& p)
                                        (static_cast<double>(c1) - c0));
     }
 
-    const float* near = grid.values[cell[2]];
-    const float* far = grid.values[cell[2] + 1];
-    double along_down[2][2];
-    for (std::size_t r = 0; r < 2; ++r) {
-        for (std::size_t q = 0; q < 2; ++q) {
-            const std::size_t at = (cell[1] + r) * grid.row_length + cell[0] + q;
-            const double v0 = near[at];
-            along_down[r][q] = v0 + weight[2] * (far[at] - v0);
-        }
-    }
-    double along_across[2];
-    for (std::size_t q = 0; q < 2; ++q)
-        along_across[q] =
-            along_down[0][q] + weight[1] * (along_down[1][q] - along_down[0][q]);
-    return static_cast<float>(along_across[0] +
-                              weight[0] * (along_across[1] - along_across[0]));
+    return blend_cell(grid.values[cell[2]], grid.values[cell[2] + 1],
+                      cell[1] * grid.row_length + cell[0], grid.row_length, weight);
 }
 
 // apply_transform's products m[r][c] x coordinate c are single double multiplications,
@@ -191,29 +200,11 @@ float interpolate_density(const StructureInfo& structure, const MapHeader& heade
     }
 
     const auto row_length = static_cast<std::size_t>(header.nxyzt[0]);
-    const auto across = static_cast<std::size_t>(cell[0]);
-    const auto down = static_cast<std::size_t>(cell[1]);
     const auto section = static_cast<std::size_t>(cell[2]);
-    const std::vector<float>& near = sections[section].values;
-    const std::vector<float>& far = sections[section + 1].values;
-
-    // The interpolated value stays in double through the section, down and across
-    // steps and is rounded to float once, at the end; rounding between the steps
-    // would differ only below float resolution.
-    double along_down[2][2];  // [row offset][column offset], after the section step
-    for (std::size_t r = 0; r < 2; ++r) {
-        for (std::size_t q = 0; q < 2; ++q) {
-            const std::size_t at = (down + r) * row_length + across + q;
-            const double v0 = near[at];
-            along_down[r][q] = v0 + weight[2] * (far[at] - v0);
-        }
-    }
-    double along_across[2];
-    for (std::size_t q = 0; q < 2; ++q)
-        along_across[q] =
-            along_down[0][q] + weight[1] * (along_down[1][q] - along_down[0][q]);
-    return static_cast<float>(along_across[0] +
-                              weight[0] * (along_across[1] - along_across[0]));
+    return blend_cell(sections[section].values.data(), sections[section + 1].values.data(),
+                      static_cast<std::size_t>(cell[1]) * row_length +
+                          static_cast<std::size_t>(cell[0]),
+                      row_length, weight);
 }
 
 DensityGrid prepare_density_grid(const StructureInfo& structure, const MapHeader& header,
