@@ -73,23 +73,6 @@ void append_header(std::string& text, const StructureInfo& structure,
         append_count_line(text, count);
 }
 
-// The density blocks walk the Cartesian grid with points along Y, rows along X and
-// planes along Z: one block per Z plane, X slowest and Y fastest within it.
-GridWalk walk_blocks(const CartesianBox& box, const GridCounts& counts)
-{
-    GridWalk walk;
-    walk.points = counts.ny;
-    walk.rows = counts.nx;
-    walk.planes = counts.nz;
-    walk.start[0] = box.ymin;
-    walk.start[1] = box.xmin;
-    walk.start[2] = box.zmin;
-    walk.step[0] = box.ystep;
-    walk.step[1] = box.xstep;
-    walk.step[2] = box.zstep;
-    return walk;
-}
-
 template <WritePath PATH>
 void append_block_piece(const Resampling& map, const GridWalk& walk, const WalkPiece& piece,
                         std::string& text)
@@ -130,7 +113,9 @@ void write_density_blocks(OutputFile& file, const StructureInfo& structure,
         return;
     }
     const Resampling map = prepare_resampling(structure, header, sections);
-    const GridWalk walk = walk_blocks(box, counts);
+    // Points along Y, rows along X, planes along Z: one block per Z plane, X slowest
+    // and Y fastest within it.
+    const GridWalk walk = walk_cartesian_grid(box, counts, 1, 0);
     write_walk_by_path(file, walk, options, [&](auto path, const WalkPiece& piece,
                                                 std::string& text) {
         append_block_piece<decltype(path)::value>(map, walk, piece, text);

@@ -4,6 +4,7 @@
 
 #include "common/records.hpp"
 #include "geometry/grid.hpp"
+#include "writers/grid_walk.hpp"
 #include "writers/output_file.hpp"
 
 #include <cstdint>
@@ -27,3 +28,8 @@ inline constexpr std::int64_t RESAMPLED_BATCH = 256;
 // plain path calls interpolate_density for each point, the shipped one interpolate_row.
 float resample_row(const Resampling& map, WritePath path, const Point3& start, int axis,
                    float step, std::int64_t count, float* densities);
+
+// The walk over the Cartesian grid from the box's minima by its steps: points along
+// `point_axis`, rows along `row_axis` (0 X, 1 Y), planes along Z.
+GridWalk walk_cartesian_grid(const CartesianBox& box, const GridCounts& counts,
+                             int point_axis, int row_axis);

@@ -85,24 +85,6 @@ void append_atoms(std::string& text, const StructureInfo& structure)
     text += format("%10d\n", 0);
 }
 
-// The values walk the Cartesian grid with points along X, rows along Y and planes
-// along Z. The running coordinates are float sums of the steps, never
-// min + index * step: the drift is part of the file.
-GridWalk walk_values(const CartesianBox& box, const GridCounts& counts)
-{
-    GridWalk walk;
-    walk.points = counts.nx;
-    walk.rows = counts.ny;
-    walk.planes = counts.nz;
-    walk.start[0] = box.xmin;
-    walk.start[1] = box.ymin;
-    walk.start[2] = box.zmin;
-    walk.step[0] = box.xstep;
-    walk.step[1] = box.ystep;
-    walk.step[2] = box.zstep;
-    return walk;
-}
-
 template <WritePath PATH>
 void append_value_piece(const Resampling& map, const GridWalk& walk, const WalkPiece& piece,
                         std::string& text)
@@ -132,7 +114,8 @@ void write_values(OutputFile& file, const StructureInfo& structure, const MapHea
     if (counts.nx <= 0)
         return;
     const Resampling map = prepare_resampling(structure, header, sections);
-    const GridWalk walk = walk_values(box, counts);
+    // Points along X, rows along Y, planes along Z.
+    const GridWalk walk = walk_cartesian_grid(box, counts, 0, 1);
     write_walk_by_path(file, walk, options, [&](auto path, const WalkPiece& piece,
                                                 std::string& text) {
         append_value_piece<decltype(path)::value>(map, walk, piece, text);
