@@ -55,7 +55,7 @@ std::int32_t count_axis(char axis, float min, float step, float max)
 // its lowest one in both sections: along the section direction, then down, then across.
 // The value stays in double through the three steps and is rounded to float once, at
 // the end; rounding between the steps would differ only below float resolution.
-float blend_cell(const float* near, const float* far, std::size_t corner,
+inline float blend_cell(const float* near, const float* far, std::size_t corner,
                  std::size_t row_length, const float (&weight)[3])
 {
     double along_down[2][2];  // [row offset][column offset], after the section step
@@ -74,11 +74,12 @@ float blend_cell(const float* near, const float* far, std::size_t corner,
                               weight[0] * (along_across[1] - along_across[0]));
 }
 
-// interpolate_density past its apply_transform, on the prepared grid. Two shortcuts give
-// the same result: for a finite g, floor(g) lies in [0, n - 1) exactly when g does, with
-// n - 1 a whole number, and then truncation is the floor; and the corner coordinates
-// come from the tables instead of grid_to_fractional's divisions.
-float interpolate_fractional(const DensityGrid& grid, const Point3& p)
+// interpolate_density past its apply_transform, on the prepared grid. Three shortcuts
+// give the same result: for a finite g, floor(g) lies in [0, n - 1) exactly when g does,
+// with n - 1 a whole number, and then truncation is the floor; the corner coordinates
+// come from the spans instead of grid_to_fractional's divisions; and each weight's
+// division becomes a multiplication where that rounds to the same float.
+inline float interpolate_fractional(const DensityGrid& grid, const Point3& p)
 {
     std::size_t cell[3];
     float weight[3];
@@ -87,11 +88,10 @@ float interpolate_fractional(const DensityGrid& grid, const Point3& p)
         const double g = grid.intervals[d] * f - grid.origin[d];
         if (!(g >= 0.0 && g < grid.last_plane[d]))
             return 0.0f;
-        cell[d] = static_cast<std::size_t>(g);
-        const float c0 = grid.corner[d][cell[d]];
-        const float c1 = grid.corner[d][cell[d] + 1];
-        weight[d] = static_cast<float>((static_cast<double>(f) - c0) /
-                                       (static_cast<double>(c1) - c0));
+        cell[d] = static_cast<std::size_t>(static_cast<std::int64_t>(g));
+        const GridSpan& span = grid.spans[d][cell[d]];
+        weight[d] = divide_to_float(static_cast<double>(f) - span.low, span.width,
+                                    span.inverse_width);
     }
 
     return blend_cell(grid.values[cell[2]], grid.values[cell[2] + 1],
@@ -218,11 +218,16 @@ DensityGrid prepare_density_grid(const StructureInfo& structure, const MapHeader
         grid.intervals[d] = header.nxyzi[d];
         grid.origin[d] = header.nxyzo[d];
         grid.last_plane[d] = static_cast<double>(header.nxyzt[d]) - 1.0;
-        grid.corner[d].reserve(static_cast<std::size_t>(std::max(header.nxyzt[d], 0)));
-        for (std::int32_t n = 0; n < header.nxyzt[d]; ++n) {
+        // The corners as grid_to_fractional gives them, cell by cell.
+        auto corner = [&](std::int32_t n) {
             const std::int64_t position = std::int64_t{n} + header.nxyzo[d];
-            grid.corner[d].push_back(
+            return static_cast<double>(
                 static_cast<float>(static_cast<double>(position) / header.nxyzi[d]));
+        };
+        grid.spans[d].reserve(static_cast<std::size_t>(std::max(header.nxyzt[d] - 1, 0)));
+        for (std::int32_t n = 0; n + 1 < header.nxyzt[d]; ++n) {
+            const double low = corner(n), width = corner(n + 1) - low;
+            grid.spans[d].push_back({low, width, 1.0 / width});
         }
     }
     for (const MapSection& section : sections)

@@ -6,6 +6,7 @@
 #include "common/records.hpp"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -47,20 +48,52 @@ GridIndex fractional_to_grid_cell(const MapHeader& header, const Point3& fractio
 float interpolate_density(const StructureInfo& structure, const MapHeader& header,
                           const MapSections& sections, const Point3& cartesian);
 
+// A map grid cell along one direction: the fractional coordinate of its lower grid
+// plane, the distance to the upper one and the reciprocal of that distance.
+struct GridSpan {
+    double low;
+    double width;
+    double inverse_width;
+};
+
 // What interpolate_density works out afresh for every point from the header and the
 // cell alone, worked out once for a map: the grid directions' fractional axes, the
-// inverse cell matrix widened to double, the fractional coordinate of every grid index
-// along each direction and the sections' value blocks.
+// inverse cell matrix widened to double, the span of every grid cell along each
+// direction and the sections' value blocks.
 struct DensityGrid {
-    std::array<int, 3> axes;                   // fractional axis of across, down, section
-    double matrix[9];                          // cart_to_frac
-    double intervals[3];                       // nxyzi
-    double origin[3];                          // nxyzo
-    double last_plane[3];                      // nxyzt - 1: a cell starts below it
-    std::array<std::vector<float>, 3> corner;  // grid_to_fractional per direction and index
-    std::vector<const float*> values;          // per section
-    std::size_t row_length;                    // nxyzt[0]
+    std::array<int, 3> axes;                     // fractional axis of across, down, section
+    double matrix[9];                            // cart_to_frac
+    double intervals[3];                         // nxyzi
+    double origin[3];                            // nxyzo
+    double last_plane[3];                        // nxyzt - 1: a cell starts below it
+    std::array<std::vector<GridSpan>, 3> spans;  // per direction and cell index
+    std::vector<const float*> values;            // per section
+    std::size_t row_length;                      // nxyzt[0]
 };
+
+// float(numerator / denominator), the double quotient rounded once more to float, as an
+// interpolation weight is formed, but by a multiplication with `reciprocal`, the double
+// nearest 1 / denominator, where that gives the same float. The product lies within 3
+// units in the last place of the correctly rounded quotient, so both round to the same
+// float unless the product is close to a point halfway between two floats (its 29 bits
+// below float precision near 2^28), or outside the normal floats; only then is the
+// division done. Needs a denominator whose reciprocal is a normal double, as every
+// difference of two floats but zero is.
+inline float divide_to_float(double numerator, double denominator, double reciprocal)
+{
+    constexpr std::uint64_t BELOW_FLOAT = (std::uint64_t{1} << 29) - 1;
+    constexpr std::uint64_t HALFWAY = std::uint64_t{1} << 28;
+    constexpr std::uint64_t MARGIN = 16;
+    constexpr std::uint64_t LOWEST_NORMAL = 1023 - 126;  // biased double exponents
+    constexpr std::uint64_t NORMAL_EXPONENTS = 254;
+    const double product = numerator * reciprocal;
+    const auto bits = std::bit_cast<std::uint64_t>(product);
+    const std::uint64_t below = bits & BELOW_FLOAT;
+    const std::uint64_t exponent = (bits >> 52) & 0x7FF;
+    const bool clear = below - (HALFWAY - MARGIN) > 2 * MARGIN &&
+                       exponent - LOWEST_NORMAL < NORMAL_EXPONENTS;
+    return clear ? static_cast<float>(product) : static_cast<float>(numerator / denominator);
+}
 
 // Needs `cart_to_frac` from orthogonalise_cell. Any msect but 1, 2 or 3 ends the run.
 DensityGrid prepare_density_grid(const StructureInfo& structure, const MapHeader& header,

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <limits>
 #include <random>
 
@@ -86,6 +87,43 @@ TEST(InterpolateRow, EqualsInterpolateDensityBitForBit)
     }
     // The rows must reach into the maps, not only pass them by.
     EXPECT_GT(inside, points / 4);
+}
+
+// The weights' quotients rarely come near a point halfway between two floats, so random
+// rows seldom test the division that divide_to_float keeps for them: here every
+// quotient is put there, exactly on it (ties to even) and a few units in the last
+// place to either side, over denominators that are powers of two and that are not.
+TEST(InterpolateRow, WeightQuotientRoundsAsTheDivision)
+{
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> spread(-3.0, 3.0);
+    const double inf = std::numeric_limits<double>::infinity();
+    auto expect_division = [](double numerator, double denominator) {
+        const float quotient = static_cast<float>(numerator / denominator);
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(
+                      divide_to_float(numerator, denominator, 1.0 / denominator)),
+                  std::bit_cast<std::uint32_t>(quotient))
+            << numerator << " / " << denominator;
+    };
+    for (int trial = 0; trial < 20000; ++trial) {
+        const auto low = static_cast<float>(std::ldexp(1.0 + spread(random) / 4, trial % 60 - 40));
+        const double halfway =
+            (static_cast<double>(low) + std::nextafter(low, INFINITY)) / 2;
+        const double denominator = trial % 2 == 0 ? std::ldexp(1.0, trial % 21 - 10)
+                                                  : static_cast<float>(spread(random));
+        double numerator = halfway * denominator;
+        for (int step = 0; step < 24; ++step)
+            numerator = std::nextafter(numerator, -inf);
+        for (int step = 0; step < 48; ++step) {
+            expect_division(numerator, denominator);
+            numerator = std::nextafter(numerator, inf);
+        }
+    }
+    // Zero, the edges of the floats and beyond them, and no width at all.
+    for (const double numerator : {0.0, -0.0, 1e-39, -1e-45, 3.4028235e38, 3.5e38, 1e300})
+        expect_division(numerator, 0.75);
+    for (const double numerator : {0.0, 1.0, -1.0})
+        expect_division(numerator, 0.0);
 }
 
 }  // namespace
