@@ -6,12 +6,17 @@
 #include <cstdint>
 #include <string>
 
+inline void put_le32(unsigned char* at, std::uint32_t word)
+{
+    for (int n = 0; n < 4; ++n)
+        at[n] = static_cast<unsigned char>(word >> (8 * n));
+}
+
 inline void append_le32(std::string& bytes, std::uint32_t word)
 {
-    const char le[4] = {static_cast<char>(word & 0xFF), static_cast<char>((word >> 8) & 0xFF),
-                        static_cast<char>((word >> 16) & 0xFF),
-                        static_cast<char>((word >> 24) & 0xFF)};
-    bytes.append(le, 4);
+    unsigned char le[4];
+    put_le32(le, word);
+    bytes.append(reinterpret_cast<const char*>(le), 4);
 }
 
 inline void append_int32(std::string& bytes, std::int32_t value)
