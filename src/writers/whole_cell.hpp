@@ -1,0 +1,28 @@
+// The whole unit cell as the formats for today's viewers hold it: the density on the
+// map's own grid completed over one cell, and every atom's images inside the cell.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace grix {
+
+struct CellAtom {
+    std::string label;               // the experiment file's label, blanks trimmed
+    std::string element;             // "Si", "O", ...; "" when the type is unknown
+    int atomic_number = 0;           // 0 when the element is unknown
+    std::array<double, 3> fractional{};
+};
+
+struct WholeCell {
+    std::array<double, 6> parameters{};  // a, b, c (Angstrom), alpha, beta, gamma (degrees)
+    // Fractional to Cartesian (Angstrom): X along a, Y in the a-b plane, Z along c*;
+    // row r gives Cartesian coordinate r.
+    std::array<std::array<double, 3>, 3> frac_to_cart{};
+    std::array<int, 3> points{};     // grid points per cell along x, y, z; point n at n / points
+    std::vector<float> values;       // x fastest, then y, then z
+    std::vector<CellAtom> atoms;
+};
+
+}  // namespace grix
