@@ -8,11 +8,14 @@
 #include "geometry/cell.hpp"
 #include "geometry/grid.hpp"
 #include "readers/exp_file.hpp"
+#include "readers/input_file.hpp"
 #include "readers/map_file.hpp"
+#include "readers/paths.hpp"
 
 #include <algorithm>
 #include <filesystem>
-#include <memory>
+
+using namespace grix;
 
 namespace {
 
@@ -30,23 +33,33 @@ double loop_steps(std::int32_t first, std::int32_t second, std::int32_t third)
     return static_cast<double>(std::max(first, 1)) * std::max(second, 1) * std::max(third, 1);
 }
 
-bool run_fits(const std::string& expnam, const ConversionFormat& chosen)
+// The phase a batch run takes: the first of the experiment file, or none.
+Phase first_phase(const std::string& expnam)
 {
-    FuzzConsole io;
-    std::string name = expnam;
-    MapHeader header;
-    MapSections sections;
-    const auto structure = std::make_unique<StructureInfo>();
+    std::vector<FailedOpen> failures;
+    std::optional<InputFile> file = open_first(exp_file_candidates(expnam), failures);
+    if (!file)
+        return {};
+    const std::vector<Phase> phases = read_exp_file(file->stream);
+    return phases.empty() ? Phase{} : phases.front();
+}
+
+bool run_fits(const std::string& expnam, const OutputFormat& chosen)
+{
     try {
-        read_map_file(name, "FCLC", 0, header, sections, io.console);
-        const std::int32_t* nxyzt = header.nxyzt;
+        std::vector<FailedOpen> failures;
+        std::optional<InputFile> file = open_first(map_file_candidates(expnam, "FCLC"), failures);
+        if (!file)
+            return true;
+        MapFileStart start = read_map_header(std::move(*file));
+        const FourierMap map = read_map_sections(start);
+        const std::int32_t* nxyzt = map.header.nxyzt;
         if (loop_steps(nxyzt[0], nxyzt[1], nxyzt[2]) > MAX_GRID_STEPS)
             return false;
-        if (!chosen.resampled)
+        if (!chosen.resamples)
             return true;
-        read_exp_file(name, *structure, 1, io.console);
-        orthogonalise_cell(*structure);
-        const GridCounts counts = count_grid_points(cartesian_box(*structure, header));
+        const Cell cell = orthogonalise_cell(first_phase(expnam).cell);
+        const GridCounts counts = count_grid_points(cartesian_box(cell, map.header));
         return loop_steps(counts.nx, counts.ny, counts.nz) <= MAX_GRID_STEPS;
     } catch (const FatalError&) {
         return true;  // the run stops at the same fault, before any writing
@@ -58,7 +71,7 @@ bool run_fits(const std::string& expnam, const ConversionFormat& chosen)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const ConversionInput input = split_conversion_input(data, size);
-    const ConversionFormat& chosen = conversion_format(input.selector);
+    const OutputFormat& chosen = conversion_format(input.selector);
     write_scratch_file("run.fclc", reinterpret_cast<const std::uint8_t*>(input.map.data()),
                        input.map.size());
     write_scratch_file("run.exp", reinterpret_cast<const std::uint8_t*>(input.exp.data()),
@@ -71,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (status == 0) {
             require(io.out.str().empty() && io.err.str().empty(),
                     "a successful batch run printed something");
-            require(std::filesystem::is_regular_file(expnam + chosen.extension),
+            require(std::filesystem::is_regular_file(expnam + std::string(chosen.extension)),
                     "a successful run left no output file");
         } else {
             require(status == 1, "an exit status other than 0 or 1");

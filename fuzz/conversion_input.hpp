@@ -4,9 +4,9 @@
 #pragma once
 
 #include "common/byte_order.hpp"
+#include "writers/formats.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -32,7 +32,7 @@ inline ConversionInput split_conversion_input(const std::uint8_t* data, std::siz
             ? std::string_view(reinterpret_cast<const char*>(data) + CONVERSION_PREFIX_BYTES,
                                size - CONVERSION_PREFIX_BYTES)
             : std::string_view();
-    const std::size_t map_size = std::min<std::size_t>(decode_le32(prefix + 1), rest.size());
+    const std::size_t map_size = std::min<std::size_t>(grix::decode_le32(prefix + 1), rest.size());
     return {prefix[0], rest.substr(0, map_size), rest.substr(map_size)};
 }
 
@@ -40,37 +40,31 @@ inline std::string join_conversion_input(std::uint8_t selector, const std::strin
                                          const std::string& exp)
 {
     std::string bytes(1, static_cast<char>(selector));
-    append_le32(bytes, static_cast<std::uint32_t>(map.size()));
+    grix::append_le32(bytes, static_cast<std::uint32_t>(map.size()));
     return bytes + map + exp;
 }
 
-struct ConversionFormat {
-    const char* option;
-    const char* extension;
-    bool resampled;  // written on a Cartesian grid of its own
-};
-
-inline constexpr std::array<ConversionFormat, 5> CONVERSION_FORMATS{{
-    {"-ascii", ".txt", false},
-    {"-wingx", ".map", false},
-    {"-march", ".fou", true},
-    {"-xd", ".grd", true},
-    {"-ccp4", ".ccp4", false},
-}};
-
-// The selector modulo 5 picks the format; for the ASCII dump the selector / 5 modulo 7
-// is the precision.
-inline const ConversionFormat& conversion_format(std::uint8_t selector)
+// The selector modulo the number of formats picks the format, in the order of the
+// format table; for the ASCII dump the selector / that number, modulo 7, is the precision.
+inline const grix::OutputFormat& conversion_format(std::uint8_t selector)
 {
-    return CONVERSION_FORMATS[selector % CONVERSION_FORMATS.size()];
+    const auto formats = grix::output_formats();
+    return formats[selector % formats.size()];
 }
 
-// The command line of the batch run, program name first.
-inline std::vector<std::string> conversion_args(std::uint8_t selector, const std::string& expnam)
+// The command line of the batch run to `format`, program name first.
+inline std::vector<std::string> conversion_args(const grix::OutputFormat& format,
+                                                std::uint8_t selector, const std::string& expnam)
 {
-    std::vector<std::string> args{"grix", conversion_format(selector).option};
-    if (args.back() == "-ascii")
-        args.push_back(std::to_string(selector / CONVERSION_FORMATS.size() % 7));
+    std::vector<std::string> args{"grix", std::string(format.long_option)};
+    if (format.asks_precision)
+        args.push_back(std::to_string(selector / grix::output_formats().size() % 7));
     args.push_back(expnam);
     return args;
+}
+
+// The command line of the batch run to the format the selector picks.
+inline std::vector<std::string> conversion_args(std::uint8_t selector, const std::string& expnam)
+{
+    return conversion_args(conversion_format(selector), selector, expnam);
 }

@@ -1,43 +1,28 @@
-// The experiment file reader on any bytes, in batch mode and in interactive mode with a
-// fixed stream of answers to the phase question (wrong ones first, then the end of input).
+// The experiment file reader on any bytes: it must refuse what it cannot read with its
+// message, and whatever it reads must fit the records the writers take.
 #include "common/fatal.hpp"
 #include "fuzz_scratch.hpp"
 #include "readers/exp_file.hpp"
 
 #include <cstdint>
-#include <memory>
+#include <sstream>
 
-namespace {
-
-// Out of range, not a number, beyond int, then a choice that holds from two phases on.
-constexpr const char* PHASE_ANSWERS = "0 x 11 99999999999 -1 2\n";
-
-void check_structure(const StructureInfo& structure)
-{
-    require(structure.natoms <= MAXATOMS, "more atoms than slots");
-    for (int i = 0; i < structure.natoms; ++i) {
-        require(structure.atom_type[i][2] == '\0', "an atom type without its terminator");
-        require(structure.atom_label[i][11] == '\0', "an atom label without its terminator");
-    }
-}
-
-}  // namespace
+using namespace grix;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    write_scratch_file("run.exp", data, size);
-    for (const int batch : {1, 0}) {
-        FuzzConsole io(PHASE_ANSWERS);
-        const auto structure = std::make_unique<StructureInfo>();
-        try {
-            read_exp_file(scratch_path("run"), *structure, batch, io.console);
-            check_structure(*structure);
-        } catch (const FatalError& error) {
-            require(error.stream == FatalStream::err, "a reader failure not on standard error");
+    std::istringstream file(std::string(reinterpret_cast<const char*>(data), size));
+    try {
+        for (const Phase& phase : read_exp_file(file)) {
+            require(phase.atoms.size() <= MAXATOMS, "more atoms than a phase takes");
+            require(phase.atom_count <= static_cast<int>(phase.atoms.size()),
+                    "an atom count beyond the atoms read");
+            for (const Atom& atom : phase.atoms)
+                require(atom.type.size() <= 2 && atom.label.size() <= 11,
+                        "an atom text wider than its columns");
         }
-        if (batch)
-            require(io.out.str().empty(), "batch mode printed on standard output");
+    } catch (const FatalError& error) {
+        require(error.stream == FatalStream::err, "a reader failure not on standard error");
     }
-    clear_scratch_dir();
     return 0;
 }

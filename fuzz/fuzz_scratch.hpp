@@ -3,7 +3,7 @@
 // the check that stops the fuzzer when the tool breaks one of its promises.
 #pragma once
 
-#include "common/console.hpp"
+#include "driver/console.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -29,7 +29,7 @@ struct FuzzConsole {
     std::istringstream in;
     std::ostringstream out;
     std::ostringstream err;
-    Console console{in, out, err};
+    grix::Console console{in, out, err};
 };
 
 // Aborts with `what` on standard error when `holds` is false: the fuzzer then keeps the

@@ -1,7 +1,7 @@
 // Writes the seed corpus of the fuzz targets: small sound map files and experiment
 // files in the layouts the readers expect, and whole conversion inputs built from them.
 // Usage: make_fuzz_seeds DIRECTORY (the corpus lands in DIRECTORY/<target>/).
-#include "common/console.hpp"
+#include "common/printf_text.hpp"
 #include "conversion_input.hpp"
 #include "support/exp_fixture.hpp"
 #include "support/map_fixture.hpp"
@@ -12,6 +12,8 @@
 #include <fstream>
 #include <string>
 #include <vector>
+
+using grix::printf_text;
 
 namespace {
 
@@ -76,12 +78,14 @@ std::vector<Seed> conversion_seeds()
     const std::string maps[] = {map_bytes(4, 3, 3, 3, 164), map_bytes(3, 4, 2, 1, 256),
                                 map_bytes(2, 3, 4, 2, 164)};
     std::vector<Seed> seeds;
-    for (std::uint8_t f = 0; f < CONVERSION_FORMATS.size(); ++f) {
+    const auto formats = grix::output_formats();
+    for (std::size_t f = 0; f < formats.size(); ++f) {
         for (std::size_t v = 0; v < 3; ++v) {
-            // 5 * 3 is the precision 3 for the ASCII dump; the other formats ignore it.
-            const auto selector = static_cast<std::uint8_t>(f + 5 * 3 * (v % 2));
+            // The precision 3 for the ASCII dump; the other formats ignore it.
+            const auto selector = static_cast<std::uint8_t>(f + formats.size() * 3 * (v % 2));
             // The option without its "-" names the seed.
-            seeds.push_back({format("conversion-%s-%zu", CONVERSION_FORMATS[f].option + 1, v),
+            const std::string option(formats[f].long_option.substr(1));
+            seeds.push_back({printf_text("conversion-%s-%zu", option.c_str(), v),
                              join_conversion_input(selector, maps[v], exps[v])});
         }
     }

@@ -2,19 +2,24 @@
 // message, and whatever it accepts must keep the promises the writers rely on.
 #include "common/fatal.hpp"
 #include "fuzz_scratch.hpp"
+#include "readers/input_file.hpp"
 #include "readers/map_file.hpp"
 
 #include <cstdint>
 
+using namespace grix;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     write_scratch_file("run.fclc", data, size);
-    FuzzConsole io;
-    std::string expnam = scratch_path("run");
-    MapHeader header;
-    MapSections sections;
     try {
-        read_map_file(expnam, "FCLC", 1, header, sections, io.console);
+        std::vector<FailedOpen> failures;
+        std::optional<InputFile> file = open_first({scratch_path("run.fclc")}, failures);
+        require(file.has_value(), "the scratch map file does not open");
+        MapFileStart start = read_map_header(std::move(*file));
+        const FourierMap map = read_map_sections(start);
+        const MapHeader& header = map.header;
+        const MapSections& sections = map.sections;
         const std::int32_t* nxyzt = header.nxyzt;
         require(nxyzt[0] >= 0 && nxyzt[1] >= 0 && nxyzt[2] >= 0, "negative grid size accepted");
         require(header.nrho >= static_cast<std::int64_t>(nxyzt[0]) * nxyzt[1],

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace grix {
+
 inline void put_le32(unsigned char* at, std::uint32_t word)
 {
     for (int n = 0; n < 4; ++n)
@@ -45,3 +47,5 @@ inline float decode_float32(const unsigned char* bytes)
 {
     return std::bit_cast<float>(decode_le32(bytes));
 }
+
+}  // namespace grix

@@ -12,6 +12,8 @@
 #include <optional>
 #include <utility>
 
+namespace grix {
+
 namespace {
 
 constexpr auto POWERS_OF_5 = [] {
@@ -467,3 +469,5 @@ void append_int(std::string& out, long long value, int width)
     char text[24];
     append_padded(out, text, std::to_chars(text, text + sizeof text, value).ptr, width);
 }
+
+}  // namespace grix

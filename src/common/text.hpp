@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+namespace grix {
+
 // Room for any double in fixed notation with up to 9 decimals, sign and padding.
 inline constexpr std::size_t MAX_NUMBER_CHARS = 340;
 
@@ -36,3 +38,5 @@ char* write_fixed_floats(char* out, const float* values, std::size_t count, int 
                          int precision, char separator);
 char* write_scientific_floats(char* out, const float* values, std::size_t count, int width,
                               int precision);
+
+}  // namespace grix

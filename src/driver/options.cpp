@@ -1,6 +1,7 @@
 #include "driver/options.hpp"
 
 #include "common/fatal.hpp"
+#include "common/printf_text.hpp"
 
 #include <algorithm>
 #include <array>
@@ -8,58 +9,22 @@
 #include <climits>
 #include <string_view>
 
+namespace grix {
 namespace {
 
-struct OptionEffect {
+struct MapTypeOption {
     std::string_view option;
-    std::string RunOptions::*field;
-    std::string_view value;
+    std::string_view map_type;
 };
 
-// Batch options that set a text choice; "-a" and "-ascii" also take a precision.
-constexpr std::array<OptionEffect, 16> OPTION_EFFECTS{{
-    {"-a", &RunOptions::output_type, "ASCII"},
-    {"-ascii", &RunOptions::output_type, "ASCII"},
-    {"-w", &RunOptions::output_type, "WINGX"},
-    {"-wingx", &RunOptions::output_type, "WINGX"},
-    {"-m", &RunOptions::output_type, "MARCH"},
-    {"-march", &RunOptions::output_type, "MARCH"},
-    {"-x", &RunOptions::output_type, "XD"},
-    {"-xd", &RunOptions::output_type, "XD"},
-    {"-c", &RunOptions::output_type, "CCP4"},
-    {"-ccp4", &RunOptions::output_type, "CCP4"},
-    {"-delf", &RunOptions::map_type, "DELF"},
-    {"-fobs", &RunOptions::map_type, "FOBS"},
-    {"-fclc", &RunOptions::map_type, "FCLC"},
-    {"-nfdf", &RunOptions::map_type, "NFDF"},
-    {"-ptsn", &RunOptions::map_type, "PTSN"},
-    {"-dpts", &RunOptions::map_type, "DPTS"},
+constexpr std::array<MapTypeOption, 6> MAP_TYPE_OPTIONS{{
+    {"-delf", "DELF"},
+    {"-fobs", "FOBS"},
+    {"-fclc", "FCLC"},
+    {"-nfdf", "NFDF"},
+    {"-ptsn", "PTSN"},
+    {"-dpts", "DPTS"},
 }};
-
-constexpr std::array<std::string_view, 6> MAP_TYPES{"DELF", "FOBS", "FCLC",
-                                                    "NFDF", "PTSN", "DPTS"};
-constexpr std::array<std::string_view, 4> OUTPUT_TYPES{"ASCII", "WINGX", "MARCH", "XD"};
-
-constexpr const char* BANNER =
-    "\n"
-    "********************************************\n"
-    "*                GRIX V1.1                 *\n"
-    "*                                          *\n"
-    "********************************************\n"
-    "\n"
-    "Command line options: grix [options] expnam\n"
-    "-ascii #     Output expnam.txt ASCII file with precision #\n"
-    "-wingx       Output expnam.map WinGX format. \n"
-    "-march       Output expnam.fou Marching Cubes format. \n"
-    "-xd          Output expnam.grd Project XD format.\n"
-    "-delf        Input Fourier file format is DELF.\n"
-    "-fobs        Input Fourier file format is FOBS.\n"
-    "-fclc        Input Fourier file format is FCLC.\n"
-    "-nfdf        Input Fourier file format is NFDF.\n"
-    "-ptsn        Input Fourier file format is PTSN.\n"
-    "-dpts        Input Fourier file format is DPTS.\n"
-    "Defaults to FCLC input, ASCII precision 0 output if\n"
-    "is an error while reading command line. \n\n";
 
 // atoi: leading white space, an optional sign, then decimal digits up to the first
 // other character. A value beyond int saturates instead of overflowing; the caller
@@ -84,41 +49,28 @@ int convert_precision(std::string_view text)
     return precision < 0 || precision > 6 ? 0 : static_cast<int>(precision);
 }
 
-void to_upper(std::string& text)
+// Options apply in command-line order: a later one overrides an earlier one.
+void apply_option(RunOptions& options, const std::string& arg, const std::string& next)
 {
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
-
-template <std::size_t N>
-bool is_one_of(const std::string& word, const std::array<std::string_view, N>& choices)
-{
-    return std::find(choices.begin(), choices.end(), word) != choices.end();
-}
-
-void check_expnam_length(const std::string& expnam)
-{
-    if (expnam.size() > MAX_EXPNAM)
-        throw FatalError(format("Experiment name is longer than %zu characters.\n", MAX_EXPNAM));
-}
-
-// Asks with `prompt` until the upper-cased answer is one of `choices`. An answer longer
-// than the name buffers is simply a wrong answer.
-template <std::size_t N>
-std::string ask_choice(Console& console, const char* prompt, const char* what,
-                       const std::array<std::string_view, N>& choices, const char* error)
-{
-    for (;;) {
-        print(console.out, "%s", prompt);
-        std::string answer = read_word(console, what);
-        to_upper(answer);
-        if (answer.size() <= MAX_EXPNAM && is_one_of(answer, choices))
-            return answer;
-        print(console.out, "%s", error);
+    if (const OutputFormat* format = find_format_by_option(arg)) {
+        options.format = format;
+        if (format->asks_precision)
+            options.precision = convert_precision(next);
+    }
+    for (const MapTypeOption& type : MAP_TYPE_OPTIONS) {
+        if (arg == type.option)
+            options.map_type = type.map_type;
     }
 }
 
 }  // namespace
+
+void check_expnam_length(const std::string& expnam)
+{
+    if (expnam.size() > MAX_EXPNAM)
+        throw FatalError(
+            printf_text("Experiment name is longer than %zu characters.\n", MAX_EXPNAM));
+}
 
 RunOptions read_command_line(const std::vector<std::string>& args)
 {
@@ -127,50 +79,12 @@ RunOptions read_command_line(const std::vector<std::string>& args)
         options.show_header = args.size() == 2 && args[1] == "-v";
         return options;
     }
-    options.batch = 1;
+    options.batch = true;
     options.expnam = args.back();
     check_expnam_length(options.expnam);
-    for (std::size_t i = 1; i + 1 < args.size(); ++i) {
-        const std::string& arg = args[i];
-        for (const OptionEffect& effect : OPTION_EFFECTS) {
-            if (arg == effect.option)
-                options.*effect.field = effect.value;
-        }
-        if (arg == "-a" || arg == "-ascii")
-            options.precision = convert_precision(args[i + 1]);
-    }
+    for (std::size_t i = 1; i + 1 < args.size(); ++i)
+        apply_option(options, args[i], args[i + 1]);
     return options;
 }
 
-void print_banner(Console& console)
-{
-    print(console.out, "%s", BANNER);
-}
-
-void ask_run_choices(RunOptions& options, Console& console)
-{
-    print(console.out, "Enter EXPNAM: ");
-    options.expnam = read_word(console, "the experiment name");
-    check_expnam_length(options.expnam);
-
-    options.map_type = ask_choice(
-        console,
-        "Enter type of Fourier map the extract.\n"
-        "Type (DELF, FOBS, FCLC, NFDF, PTSN or DPTS): ",
-        "the map type", MAP_TYPES,
-        "Type must be one of DELF, FOBS, FCLC, NFDF, PTSN or DPTS\n\n");
-    print(console.out, "\n");
-
-    options.output_type = ask_choice(
-        console,
-        "Enter output format type.\n"
-        "Type     Description\n"
-        "ASCII    Plain ASCII dump\n"
-        "WINGX    WinGX map format (binary)\n"
-        "MARCH    Marching Cube format (text)\n"
-        "XD       Project XD *.grd format (text)\n"
-        "Type: ",
-        "the output format", OUTPUT_TYPES,
-        "Type must be one of ASCII, WINGX, MARCH or XD\n\n");
-    print(console.out, "\n");
-}
+}  // namespace grix

@@ -1,40 +1,70 @@
 #include "driver/run.hpp"
 
 #include "common/fatal.hpp"
-#include "common/records.hpp"
+#include "driver/conversation.hpp"
 #include "driver/options.hpp"
+#include "geometry/cell.hpp"
 #include "readers/exp_file.hpp"
+#include "readers/input_file.hpp"
 #include "readers/map_file.hpp"
-#include "writers/ascii_dump.hpp"
-#include "writers/ccp4_map.hpp"
-#include "writers/marching_cube.hpp"
-#include "writers/wingx_map.hpp"
-#include "writers/xd_grid.hpp"
+#include "readers/paths.hpp"
 
+#include <optional>
 #include <ostream>
 
+namespace grix {
 namespace {
 
-void write_output_format(const RunOptions& options, StructureInfo& structure,
-                         const MapHeader& header, const MapSections& sections,
-                         Console& console)
+FourierMap read_map(const RunOptions& options, Console& console)
 {
-    const std::string& type = options.output_type;
-    if (type == "ASCII") {
-        write_ascii_dump(structure, header, sections, options.batch, options.precision,
-                         options.expnam, console);
-    } else if (type == "WINGX") {
-        write_wingx_map(structure, header, sections, options.batch, options.expnam, console);
-    } else if (type == "MARCH") {
-        write_marching_cube(structure, header, sections, options.batch, options.expnam,
-                            console);
-    } else if (type == "XD") {
-        if (!options.batch)
-            print(console.out, "Project XD output type not fully implemented.\n");
-        write_xd_grid(structure, header, sections, options.batch, options.expnam, console);
-    } else if (type == "CCP4") {
-        write_ccp4_map(structure, header, sections, options.batch, options.expnam, console);
+    std::vector<FailedOpen> failures;
+    std::optional<InputFile> file =
+        open_first(map_file_candidates(options.expnam, options.map_type), failures);
+    if (!file)
+        throw FatalError("Could not find Fourier map file.\n");
+    MapFileStart start = read_map_header(std::move(*file));
+    if (options.show_header)
+        print_map_header(console, start.header, start.record_size);
+    return read_map_sections(start);
+}
+
+// The phase the map belongs to. A missing experiment file, or one without phases, gives
+// a zero cell and no atoms, and the run goes on.
+Phase read_phase(const RunOptions& options, Console& console)
+{
+    std::vector<FailedOpen> failures;
+    std::optional<InputFile> file = open_first(exp_file_candidates(options.expnam), failures);
+    if (!file) {
+        if (!options.batch) {
+            print_to(console.out, "Can't find %s.\n",
+                     to_upper_ascii(options.expnam + ".exp").c_str());
+            print_to(console.out, "Can't get unit cell information.\n");
+            print_to(console.out, "Setting unit cell to zero.\n");
+            print_to(console.out, "This may make some output formats unreadable.\n");
+        }
+        return {};
     }
+    const std::vector<Phase> phases = read_exp_file(file->stream);
+    if (!options.batch)
+        print_to(console.out, "Number of phases found in EXP file: %zu\n", phases.size());
+    if (phases.empty()) {
+        if (!options.batch) {
+            print_to(console.out, "No phase information. Setting unit cell to zero.\n");
+            print_to(console.out, "This may make sone output formats unreadable.\n");
+        }
+        return {};
+    }
+    return phases[options.batch ? 0 : choose_phase(console, phases)];
+}
+
+void write_output_file(const Conversion& conversion, const OutputFormat& format,
+                       const std::string& name)
+{
+    if (format.check)
+        format.check(conversion);
+    OutputFile file = open_output_file(name, format.mode);
+    format.write(conversion, file);
+    close_output_file(file);
 }
 
 }  // namespace
@@ -46,18 +76,26 @@ int run(const std::vector<std::string>& args, Console& console)
         print_banner(console);
         ask_run_choices(options, console);
     }
+    options.expnam = cut_at_extension(options.expnam);
 
-    MapHeader header;
-    MapSections sections;
-    read_map_file(options.expnam, options.map_type, options.show_header, header, sections,
-                  console);
+    const FourierMap map = read_map(options, console);
+    const Phase phase = read_phase(options, console);
+    const OutputFormat& format = *options.format;
+    std::string name = options.expnam + std::string(format.extension);
+    int precision = options.precision;
+    if (!options.batch) {
+        print_to(console.out, "\n");
+        if (format.notice)
+            print_to(console.out, "%s", format.notice);
+        name = ask_output_name(console);
+        if (format.asks_precision)
+            precision = ask_precision(console);
+    }
 
-    StructureInfo structure;
-    read_exp_file(options.expnam, structure, options.batch, console);
-    if (!options.batch)
-        print(console.out, "\n");
-
-    write_output_format(options, structure, header, sections, console);
+    std::optional<Cell> cell;
+    if (format.resamples)
+        cell = orthogonalise_cell(phase.cell);
+    write_output_file({map, phase, cell ? &*cell : nullptr, precision}, format, name);
     return 0;
 }
 
@@ -75,3 +113,5 @@ int run_and_report(const std::vector<std::string>& args, Console& console)
     console.err.flush();
     return status;
 }
+
+}  // namespace grix

@@ -1,10 +1,11 @@
 #include "geometry/cell.hpp"
 
-#include "common/console.hpp"
 #include "common/fatal.hpp"
+#include "common/printf_text.hpp"
 
 #include <cmath>
 
+namespace grix {
 namespace {
 
 void store(CellTransform& transform, const double (&elements)[9])
@@ -19,14 +20,14 @@ void store(CellTransform& transform, const double (&elements)[9])
 
 // The order of every product and sum below is kept as written: the stored floats, and
 // the files printed from them, depend on it to the last digit.
-void orthogonalise_cell(StructureInfo& structure)
+Cell orthogonalise_cell(const CellParameters& parameters)
 {
-    const double a = structure.a;
-    const double b = structure.b;
-    const double c = structure.c;
-    const double alpha = static_cast<double>(structure.alpha) * DEG_TO_RAD;
-    const double beta = static_cast<double>(structure.beta) * DEG_TO_RAD;
-    const double gamma = static_cast<double>(structure.gamma) * DEG_TO_RAD;
+    const double a = parameters.a;
+    const double b = parameters.b;
+    const double c = parameters.c;
+    const double alpha = static_cast<double>(parameters.alpha) * DEG_TO_RAD;
+    const double beta = static_cast<double>(parameters.beta) * DEG_TO_RAD;
+    const double gamma = static_cast<double>(parameters.gamma) * DEG_TO_RAD;
     const double ca = std::cos(alpha), cb = std::cos(beta), cg = std::cos(gamma);
     const double sa = std::sin(alpha), sb = std::sin(beta), sg = std::sin(gamma);
 
@@ -36,7 +37,7 @@ void orthogonalise_cell(StructureInfo& structure)
     const double vol2 = ((t + t) - q) * c * c * b * b * a * a;
     // Written so that a NaN volume is refused too.
     if (!(vol2 > 0.0))
-        throw FatalError(format("Error: Bad unit cell volume: vol^2 = %f\n"
+        throw FatalError(printf_text("Error: Bad unit cell volume: vol^2 = %f\n"
                                 "Unit cell params have not been read correctly.\n"
                                 "You can still output in ASCII format.\n",
                                 vol2),
@@ -50,10 +51,14 @@ void orthogonalise_cell(StructureInfo& structure)
     const double b_star = ((sb * c) * a) / vol;
     const double c_star = (a * (sg * b)) / vol;
 
-    store(structure.frac_to_cart, {a, b * cg, c * cb,
-                                   0.0, b * sg, ((-c) * cos_alpha_star) * sb,
-                                   0.0, 0.0, 1.0 / c_star});
-    store(structure.cart_to_frac, {1.0 / a, (-cg) / (sg * a), cos_beta_star * a_star,
-                                   0.0, 1.0 / (sg * b), b_star * cos_alpha_star,
-                                   0.0, 0.0, c_star});
+    Cell cell{parameters, {}, {}};
+    store(cell.frac_to_cart, {a, b * cg, c * cb,
+                              0.0, b * sg, ((-c) * cos_alpha_star) * sb,
+                              0.0, 0.0, 1.0 / c_star});
+    store(cell.cart_to_frac, {1.0 / a, (-cg) / (sg * a), cos_beta_star * a_star,
+                              0.0, 1.0 / (sg * b), b_star * cos_alpha_star,
+                              0.0, 0.0, c_star});
+    return cell;
 }
+
+}  // namespace grix

@@ -1,7 +1,7 @@
 #include "geometry/grid.hpp"
 
-#include "common/console.hpp"
 #include "common/fatal.hpp"
+#include "common/printf_text.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +12,7 @@
 // weight; IEEE arithmetic keeps that defined, and it shows in the output as such.
 static_assert(std::numeric_limits<double>::is_iec559);
 
+namespace grix {
 namespace {
 
 // Per msect (1, 2, 3): the fractional axis of the across, down and section directions.
@@ -28,11 +29,11 @@ void check_map_grid(const MapHeader& header)
 {
     for (int d = 0; d < 3; ++d) {
         if (header.nxyzi[d] <= 0)
-            throw FatalError(format("Error: the map grid has %d intervals per cell along its "
+            throw FatalError(printf_text("Error: the map grid has %d intervals per cell along its "
                                     "%s direction; it needs at least 1.\n",
                                     header.nxyzi[d], DIRECTION_NAMES[d]));
         if (header.nxyzt[d] <= 0)
-            throw FatalError(format("Error: the map grid has %d points along its %s "
+            throw FatalError(printf_text("Error: the map grid has %d points along its %s "
                                     "direction; it needs at least 1.\n",
                                     header.nxyzt[d], DIRECTION_NAMES[d]));
     }
@@ -44,37 +45,14 @@ std::int32_t count_axis(char axis, float min, float step, float max)
     const double count = std::ceil(quotient);
     // Written so that NaN fails too; the conversion below is then exact.
     if (!(count >= 0.0 && count <= std::numeric_limits<std::int32_t>::max()))
-        throw FatalError(format("Error: the Cartesian grid cannot be counted along %c: "
+        throw FatalError(printf_text("Error: the Cartesian grid cannot be counted along %c: "
                                 "(max - min) / step = (%g - %g) / %g = %g.\n",
                                 axis, static_cast<double>(max), static_cast<double>(min),
                                 static_cast<double>(step), quotient));
     return static_cast<std::int32_t>(count);
 }
 
-// The trilinear blend of a map grid cell's eight corner densities, `corner` indexing
-// its lowest one in both sections: along the section direction, then down, then across.
-// The value stays in double through the three steps and is rounded to float once, at
-// the end; rounding between the steps would differ only below float resolution.
-inline float blend_cell(const float* near, const float* far, std::size_t corner,
-                 std::size_t row_length, const float (&weight)[3])
-{
-    double along_down[2][2];  // [row offset][column offset], after the section step
-    for (std::size_t r = 0; r < 2; ++r) {
-        for (std::size_t q = 0; q < 2; ++q) {
-            const std::size_t at = corner + r * row_length + q;
-            const double v0 = near[at];
-            along_down[r][q] = v0 + weight[2] * (far[at] - v0);
-        }
-    }
-    double along_across[2];
-    for (std::size_t q = 0; q < 2; ++q)
-        along_across[q] =
-            along_down[0][q] + weight[1] * (along_down[1][q] - along_down[0][q]);
-    return static_cast<float>(along_across[0] +
-                              weight[0] * (along_across[1] - along_across[0]));
-}
-
-// interpolate_density past its apply_transform, on the prepared grid. Three shortcuts
+// The interpolation of a point past the cell transformation, on the prepared grid. Three shortcuts
 // give the same result: for a finite g, floor(g) lies in [0, n - 1) exactly when g does,
 // with n - 1 a whole number, and then truncation is the floor; the corner coordinates
 // come from the spans instead of grid_to_fractional's divisions; and each weight's
@@ -102,15 +80,15 @@ inline float interpolate_fractional(const DensityGrid& grid, const Point3& p)
 // so those of the two coordinates fixed along the row are formed once; each sum still
 // runs (m0 u + m1 v) + m2 w.
 template <int AXIS>
-float interpolate_along(const DensityGrid& grid, const Point3& start, float step,
-                        std::int64_t count, float* densities)
+void interpolate_along(const DensityGrid& grid, Point3& point, float step, std::int64_t count,
+                       float* densities)
 {
     double product[3][3];
     for (std::size_t r = 0; r < 3; ++r) {
         for (std::size_t c = 0; c < 3; ++c)
-            product[r][c] = grid.matrix[3 * r + c] * start[c];
+            product[r][c] = grid.matrix[3 * r + c] * point[c];
     }
-    float moving = start[AXIS];
+    float& moving = point[AXIS];
     for (std::int64_t n = 0; n < count; ++n) {
         Point3 p;
         for (std::size_t r = 0; r < 3; ++r) {
@@ -120,7 +98,6 @@ float interpolate_along(const DensityGrid& grid, const Point3& start, float step
         densities[n] = interpolate_fractional(grid, p);
         moving += step;
     }
-    return moving;
 }
 
 void widen_box(float value, float& min, float& max)
@@ -162,58 +139,13 @@ Point3 grid_to_fractional(const MapHeader& header, const GridIndex& index)
     return fractional;
 }
 
-GridIndex fractional_to_grid_cell(const MapHeader& header, const Point3& fractional)
+DensityGrid prepare_density_grid(const Cell& cell, const FourierMap& map)
 {
-    const std::array<int, 3>& axes = direction_axes(header.msect);
-    GridIndex cell{};
-    for (std::size_t d = 0; d < 3; ++d) {
-        const double g = static_cast<double>(header.nxyzi[d]) *
-                             fractional[static_cast<std::size_t>(axes[d])] -
-                         header.nxyzo[d];
-        const double lowest = std::floor(g);
-        // The cell's far corner must be a grid point too, so the last plane is outside.
-        // Written so that NaN is outside as well; only in-range values are converted.
-        if (!(lowest >= 0.0 && lowest < static_cast<double>(header.nxyzt[d]) - 1.0))
-            return {-1, -1, -1};
-        cell[d] = static_cast<std::int32_t>(lowest);
-    }
-    return cell;
-}
-
-float interpolate_density(const StructureInfo& structure, const MapHeader& header,
-                          const MapSections& sections, const Point3& cartesian)
-{
-    const Point3 p = apply_transform(structure.cart_to_frac, cartesian);
-    const GridIndex cell = fractional_to_grid_cell(header, p);
-    if (cell[0] < 0)
-        return 0.0f;
-
-    const std::array<int, 3>& axes = direction_axes(header.msect);
-    const Point3 c0 = grid_to_fractional(header, cell);
-    const Point3 c1 = grid_to_fractional(header, {cell[0] + 1, cell[1] + 1, cell[2] + 1});
-    // Weights per grid direction (across, down, section), stored as floats; not clamped.
-    float weight[3];
-    for (std::size_t d = 0; d < 3; ++d) {
-        const auto f = static_cast<std::size_t>(axes[d]);
-        weight[d] = static_cast<float>((static_cast<double>(p[f]) - c0[f]) /
-                                       (static_cast<double>(c1[f]) - c0[f]));
-    }
-
-    const auto row_length = static_cast<std::size_t>(header.nxyzt[0]);
-    const auto section = static_cast<std::size_t>(cell[2]);
-    return blend_cell(sections[section].values.data(), sections[section + 1].values.data(),
-                      static_cast<std::size_t>(cell[1]) * row_length +
-                          static_cast<std::size_t>(cell[0]),
-                      row_length, weight);
-}
-
-DensityGrid prepare_density_grid(const StructureInfo& structure, const MapHeader& header,
-                                 const MapSections& sections)
-{
+    const MapHeader& header = map.header;
     DensityGrid grid;
     grid.axes = direction_axes(header.msect);
     for (std::size_t n = 0; n < 9; ++n)
-        grid.matrix[n] = structure.cart_to_frac.matrix[n];
+        grid.matrix[n] = cell.cart_to_frac.matrix[n];
     for (std::size_t d = 0; d < 3; ++d) {
         grid.intervals[d] = header.nxyzi[d];
         grid.origin[d] = header.nxyzo[d];
@@ -230,26 +162,26 @@ DensityGrid prepare_density_grid(const StructureInfo& structure, const MapHeader
             grid.spans[d].push_back({low, width, 1.0 / width});
         }
     }
-    for (const MapSection& section : sections)
+    for (const MapSection& section : map.sections)
         grid.values.push_back(section.values.data());
     grid.row_length = static_cast<std::size_t>(std::max(header.nxyzt[0], 0));
     return grid;
 }
 
-float interpolate_row(const DensityGrid& grid, const Point3& start, int axis, float step,
-                      std::int64_t count, float* densities)
+void interpolate_row(const DensityGrid& grid, Point3& point, int axis, float step,
+                     std::int64_t count, float* densities)
 {
     switch (axis) {
     case 0:
-        return interpolate_along<0>(grid, start, step, count, densities);
+        return interpolate_along<0>(grid, point, step, count, densities);
     case 1:
-        return interpolate_along<1>(grid, start, step, count, densities);
+        return interpolate_along<1>(grid, point, step, count, densities);
     default:
-        return interpolate_along<2>(grid, start, step, count, densities);
+        return interpolate_along<2>(grid, point, step, count, densities);
     }
 }
 
-CartesianBox cartesian_box(const StructureInfo& structure, const MapHeader& header)
+CartesianBox cartesian_box(const Cell& cell, const MapHeader& header)
 {
     // A bad section direction is reported before anything else about the grid.
     direction_axes(header.msect);
@@ -260,7 +192,7 @@ CartesianBox cartesian_box(const StructureInfo& structure, const MapHeader& head
         for (const std::int32_t down : {0, header.nxyzt[1] - 1}) {
             for (const std::int32_t across : {0, header.nxyzt[0] - 1}) {
                 const Point3 fractional = grid_to_fractional(header, {across, down, section});
-                const Point3 corner = apply_transform(structure.frac_to_cart, fractional);
+                const Point3 corner = apply_transform(cell.frac_to_cart, fractional);
                 widen_box(corner[0], box.xmin, box.xmax);
                 widen_box(corner[1], box.ymin, box.ymax);
                 widen_box(corner[2], box.zmin, box.zmax);
@@ -268,9 +200,9 @@ CartesianBox cartesian_box(const StructureInfo& structure, const MapHeader& head
         }
     }
     // The steps pair X, Y, Z with slots 0, 1, 2 whatever the section direction.
-    box.xstep = static_cast<float>(static_cast<double>(structure.a) / header.nxyzi[0]);
-    box.ystep = static_cast<float>(static_cast<double>(structure.b) / header.nxyzi[1]);
-    box.zstep = static_cast<float>(static_cast<double>(structure.c) / header.nxyzi[2]);
+    box.xstep = static_cast<float>(static_cast<double>(cell.parameters.a) / header.nxyzi[0]);
+    box.ystep = static_cast<float>(static_cast<double>(cell.parameters.b) / header.nxyzi[1]);
+    box.zstep = static_cast<float>(static_cast<double>(cell.parameters.c) / header.nxyzi[2]);
     return box;
 }
 
@@ -282,8 +214,10 @@ GridCounts count_grid_points(const CartesianBox& box)
     // nx * ny is below 2^62; only the third factor can overflow 64 bits.
     const std::int64_t plane = std::int64_t{counts.nx} * counts.ny;
     if (counts.nz != 0 && plane > std::numeric_limits<std::int64_t>::max() / counts.nz)
-        throw FatalError(format("Error: the Cartesian grid of %d x %d x %d points is too "
+        throw FatalError(printf_text("Error: the Cartesian grid of %d x %d x %d points is too "
                                 "large to write.\n",
                                 counts.nx, counts.ny, counts.nz));
     return counts;
 }
+
+}  // namespace grix

@@ -3,12 +3,15 @@
 // Cartesian box around the map and trilinear interpolation of the density.
 #pragma once
 
-#include "common/records.hpp"
+#include "common/fourier_map.hpp"
+#include "geometry/cell.hpp"
 
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <vector>
+
+namespace grix {
 
 // A point: fractional x, y, z or Cartesian X, Y, Z (Angstrom), in that order.
 using Point3 = std::array<float, 3>;
@@ -39,14 +42,29 @@ Point3 apply_transform(const CellTransform& transform, const Point3& point);
 // Fractional coordinates of a grid point. Any indices are accepted, also beyond the map.
 Point3 grid_to_fractional(const MapHeader& header, const GridIndex& index);
 
-// The lowest corner of the map grid cell holding a fractional point, or -1, -1, -1 when
-// the point lies outside the map, on its last grid plane included.
-GridIndex fractional_to_grid_cell(const MapHeader& header, const Point3& fractional);
+// The trilinear blend of a map grid cell's eight corner densities, `corner` indexing
+// its lowest one in both sections: along the section direction, then down, then across.
+// The value stays in double through the three steps and is rounded to float once, at
+// the end; rounding between the steps would differ only below float resolution.
+inline float blend_cell(const float* near, const float* far, std::size_t corner,
+                        std::size_t row_length, const float (&weight)[3])
+{
+    double along_down[2][2];  // [row offset][column offset], after the section step
+    for (std::size_t r = 0; r < 2; ++r) {
+        for (std::size_t q = 0; q < 2; ++q) {
+            const std::size_t at = corner + r * row_length + q;
+            const double v0 = near[at];
+            along_down[r][q] = v0 + weight[2] * (far[at] - v0);
+        }
+    }
+    double along_across[2];
+    for (std::size_t q = 0; q < 2; ++q)
+        along_across[q] =
+            along_down[0][q] + weight[1] * (along_down[1][q] - along_down[0][q]);
+    return static_cast<float>(along_across[0] +
+                              weight[0] * (along_across[1] - along_across[0]));
+}
 
-// The density at a Cartesian point by trilinear interpolation in its map grid cell;
-// 0 outside the map. Needs `cart_to_frac` from orthogonalise_cell.
-float interpolate_density(const StructureInfo& structure, const MapHeader& header,
-                          const MapSections& sections, const Point3& cartesian);
 
 // A map grid cell along one direction: the fractional coordinate of its lower grid
 // plane, the distance to the upper one and the reciprocal of that distance.
@@ -56,8 +74,8 @@ struct GridSpan {
     double inverse_width;
 };
 
-// What interpolate_density works out afresh for every point from the header and the
-// cell alone, worked out once for a map: the grid directions' fractional axes, the
+// What the interpolation of a single point would work out afresh from the header and
+// the cell alone, worked out once for a map: the grid directions' fractional axes, the
 // inverse cell matrix widened to double, the span of every grid cell along each
 // direction and the sections' value blocks.
 struct DensityGrid {
@@ -95,25 +113,28 @@ inline float divide_to_float(double numerator, double denominator, double recipr
     return clear ? static_cast<float>(product) : static_cast<float>(numerator / denominator);
 }
 
-// Needs `cart_to_frac` from orthogonalise_cell. Any msect but 1, 2 or 3 ends the run.
-DensityGrid prepare_density_grid(const StructureInfo& structure, const MapHeader& header,
-                                 const MapSections& sections);
+// Any msect but 1, 2 or 3 ends the run.
+DensityGrid prepare_density_grid(const Cell& cell, const FourierMap& map);
 
-// The densities of `count` points of a row of the Cartesian grid: the first at `start`,
-// then coordinate `axis` (0 X, 1 Y, 2 Z) advanced after each point by adding `step` in
-// float, as the writers' loops advance it. Each density is the float that
-// interpolate_density gives for that point; the same double operations run in the same
-// order, only those that do not change along the row are done once. Returns the
-// coordinate after the last step.
-float interpolate_row(const DensityGrid& grid, const Point3& start, int axis, float step,
-                      std::int64_t count, float* densities);
+// The densities of `count` points of a row of the Cartesian grid by trilinear
+// interpolation in the map (0 outside it): the first at `point`, then coordinate `axis`
+// (0 X, 1 Y, 2 Z) advanced after each point by adding `step` in float, as the writers'
+// loops advance it; `point` is left where the next point would be. Each density is the
+// float that a point-by-point interpolation gives: the cell's Cartesian to fractional
+// matrix applied in double, the grid cell's corners from grid_to_fractional, weights
+// rounded to float, one blend_cell. The same double operations run in the same order;
+// only those that do not change along the row are done once.
+void interpolate_row(const DensityGrid& grid, Point3& point, int axis, float step,
+                     std::int64_t count, float* densities);
 
 // The box of the Cartesian positions of the map's eight grid corners, and the steps
-// a / nxyzi[0], b / nxyzi[1], c / nxyzi[2]. Needs `frac_to_cart` from
-// orthogonalise_cell. A map grid without intervals or points along a direction ends the run.
-CartesianBox cartesian_box(const StructureInfo& structure, const MapHeader& header);
+// a / nxyzi[0], b / nxyzi[1], c / nxyzi[2]. A map grid without intervals or points
+// along a direction ends the run.
+CartesianBox cartesian_box(const Cell& cell, const MapHeader& header);
 
 // Points per axis, ceil((max - min) / step): min, min + step, ... below max. A count
 // that is not a finite whole number from 0 to the int range, or a grid whose total
 // overflows a 64-bit count, ends the run.
 GridCounts count_grid_points(const CartesianBox& box);
+
+}  // namespace grix

@@ -1,40 +1,22 @@
 #include "readers/exp_file.hpp"
 
 #include "common/fatal.hpp"
+#include "common/printf_text.hpp"
 #include "readers/exp_records.hpp"
-#include "readers/paths.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
-#include <cstring>
-#include <fstream>
-#include <memory>
-#include <optional>
+#include <istream>
 
+namespace grix {
 namespace {
 
 // Phases beyond this many are ignored.
 constexpr int MAX_PHASES = 10;
 
-struct PhaseAtom {
-    char type[3];
-    char label[12];
-    float x, y, z, occupancy;
-};
-
-struct Phase {
-    char name[80];
-    std::int32_t natoms;
-    float cell[6];  // a, b, c, alpha, beta, gamma
-    PhaseAtom atoms[MAXATOMS];
-};
-
-using PhaseTable = std::array<Phase, MAX_PHASES>;
-
 // The open file and the record last read from it.
 struct ExpScan {
-    std::ifstream file;
+    std::istream& file;
     std::string record;
 
     bool next() { return read_exp_record(record, file); }
@@ -49,13 +31,11 @@ struct ExpScan {
     }
 };
 
-// Copies like strncpy, which stops at a zero byte, and fills the slot with zeros.
-template <std::size_t N>
-void copy_text_slot(char (&slot)[N], std::string_view text)
+// A text field as a fixed slot of `size` bytes holds it: cut at a zero byte, and to
+// the slot's size less its terminating zero.
+std::string slot_text(std::string_view text, std::size_t size)
 {
-    std::fill(slot, slot + N, '\0');
-    const std::string_view kept = text.substr(0, std::min(text.find('\0'), N - 1));
-    std::copy(kept.begin(), kept.end(), slot);
+    return std::string(text.substr(0, std::min(text.find('\0'), size - 1)));
 }
 
 // GSAS puts the site multiplicity right-aligned in columns 71-74, under the end of the
@@ -69,13 +49,14 @@ bool holds_multiplicity(std::string_view columns_71_to_74)
                        [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
-void read_atom(const std::string& record, PhaseAtom& atom)
+Atom read_atom(const std::string& record)
 {
-    copy_text_slot(atom.type, record_columns(record, 15, 16));
+    Atom atom;
+    atom.type = slot_text(record_columns(record, 15, 16), 3);
     std::string label(record_columns(record, 63, 73));
     if (holds_multiplicity(record_columns(record, 71, 74)))
         label.replace(8, 3, "   ");
-    copy_text_slot(atom.label, label);
+    atom.label = slot_text(label, 12);
     // Only columns 23-62 hold the numbers: a label that starts with a digit or a sign
     // in column 63 must not run into the occupancy.
     float numbers[4];
@@ -84,6 +65,7 @@ void read_atom(const std::string& record, PhaseAtom& atom)
     atom.y = numbers[1];
     atom.z = numbers[2];
     atom.occupancy = numbers[3];
+    return atom;
 }
 
 // Reads records until one holds `key` at `column`, starting with the record after the
@@ -106,8 +88,8 @@ bool is_other_phase_record(const ExpScan& scan, std::string_view phase_key)
 
 void refuse_atom_count(int phase_index, int count)
 {
-    throw FatalError(format("Error: Phase %d has %d atoms.\n", phase_index, count) +
-                     format("Can't handle more than %d atoms.\n", MAXATOMS) +
+    throw FatalError(printf_text("Error: Phase %d has %d atoms.\n", phase_index, count) +
+                     printf_text("Can't handle more than %d atoms.\n", MAXATOMS) +
                      "Recompile after increasing MAXATOMS.\n");
 }
 
@@ -116,8 +98,9 @@ void refuse_atom_count(int phase_index, int count)
 // of atoms actually read. A count of 0 or less is kept as read.
 bool read_phase(ExpScan& scan, Phase& phase, int phase_index)
 {
-    copy_text_slot(phase.name, scan_word(scan.from_column(15)));
-    const std::string phase_key(record_columns(scan.record, 1, 4));
+    phase.name = slot_text(scan_word(scan.from_column(15)), 80);
+    phase.key = record_columns(scan.record, 1, 4);
+    const std::string& phase_key = phase.key;
     do {
         if (!scan.next())
             return false;
@@ -126,22 +109,29 @@ bool read_phase(ExpScan& scan, Phase& phase, int phase_index)
     const int count = scan_int(scan.from_column(15));
     if (count > MAXATOMS)
         refuse_atom_count(phase_index, count);
-    phase.natoms = std::min(count, 0);
+    phase.atom_count = std::min(count, 0);
 
     if (!scan.next())
         return false;
     // The fourth word after the cell edges is not used.
-    scan_floats(scan.from_column(13), std::span(phase.cell, 3));
+    float numbers[3];
+    scan_floats(scan.from_column(13), numbers);
+    phase.cell.a = numbers[0];
+    phase.cell.b = numbers[1];
+    phase.cell.c = numbers[2];
     if (!find_record(scan, 7, "ANGLES"))
         return false;
-    scan_floats(scan.from_column(13), std::span(phase.cell + 3, 3));
+    scan_floats(scan.from_column(13), numbers);
+    phase.cell.alpha = numbers[0];
+    phase.cell.beta = numbers[1];
+    phase.cell.gamma = numbers[2];
 
     // The "AT" record is looked for whatever the count, even for no atoms.
     if (!find_record(scan, 7, "AT"))
         return false;
     for (int i = 0; i < count; ++i) {
-        read_atom(scan.record, phase.atoms[i]);
-        phase.natoms = i + 1;
+        phase.atoms.push_back(read_atom(scan.record));
+        phase.atom_count = i + 1;
         // Each atom has two records; the second holds nothing used here.
         if (!scan.next() || !scan.next())
             return false;
@@ -151,115 +141,45 @@ bool read_phase(ExpScan& scan, Phase& phase, int phase_index)
 
 // The phases in file order, at most MAX_PHASES. The record that stands after a
 // phase has been read is passed over without a look for a phase name.
-int scan_phases(ExpScan& scan, PhaseTable& table)
+std::vector<Phase> scan_phases(ExpScan& scan)
 {
-    int count = 0;
-    for (bool more = scan.next(); more && count < MAX_PHASES; more = scan.next()) {
+    std::vector<Phase> phases;
+    for (bool more = scan.next(); more && phases.size() < MAX_PHASES; more = scan.next()) {
         if (!scan.has_key(5, "    PNAM"))
             continue;
-        const bool complete = read_phase(scan, table[static_cast<std::size_t>(count)], count);
-        ++count;
+        phases.emplace_back();
+        const bool complete =
+            read_phase(scan, phases.back(), static_cast<int>(phases.size()) - 1);
         if (!complete)
             break;
     }
-    return count;
+    return phases;
 }
 
-std::optional<ExpScan> open_exp_file(const std::string& expnam)
+// Each phase's "SG SYM" record, wherever it stands in the file.
+void find_space_groups(ExpScan& scan, std::vector<Phase>& phases)
 {
-    ExpScan scan;
-    for (const std::string& name : exp_file_candidates(expnam)) {
-        scan.file.open(name, std::ios::binary);
-        if (scan.file.is_open())
-            return scan;
-        scan.file.clear();
-    }
-    return std::nullopt;
-}
-
-void zero_cell(StructureInfo& structure)
-{
-    structure.a = structure.b = structure.c = 0;
-    structure.alpha = structure.beta = structure.gamma = 0;
-    structure.natoms = 0;
-}
-
-int ask_phase(Console& console, int phase_count)
-{
-    for (;;) {
-        print(console.out, "Which phase is the fourier map from (1 - %d): ", phase_count);
-        const std::optional<int> answer = read_int_answer(console, "the phase number");
-        if (answer && *answer >= 1 && *answer <= phase_count)
-            return *answer - 1;
-    }
-}
-
-int choose_phase(Console& console, int batch, const PhaseTable& table, int phase_count)
-{
-    if (batch)
-        return 0;
-    for (int p = 0; p < phase_count; ++p) {
-        const Phase& phase = table[static_cast<std::size_t>(p)];
-        const float* cell = phase.cell;
-        print(console.out, "Phase %d: Phase Name = %s\n", p + 1, phase.name);
-        print(console.out, "Cell: %9.4f %9.4f %9.4f %9.4f %9.4f %9.4f\n",
-              static_cast<double>(cell[0]), static_cast<double>(cell[1]),
-              static_cast<double>(cell[2]), static_cast<double>(cell[3]),
-              static_cast<double>(cell[4]), static_cast<double>(cell[5]));
-    }
-    return phase_count == 1 ? 0 : ask_phase(console, phase_count);
-}
-
-void copy_phase(const Phase& phase, StructureInfo& structure)
-{
-    structure.a = phase.cell[0];
-    structure.b = phase.cell[1];
-    structure.c = phase.cell[2];
-    structure.alpha = phase.cell[3];
-    structure.beta = phase.cell[4];
-    structure.gamma = phase.cell[5];
-    structure.natoms = phase.natoms;
-    for (int i = 0; i < phase.natoms; ++i) {
-        const PhaseAtom& atom = phase.atoms[i];
-        structure.x[i] = atom.x;
-        structure.y[i] = atom.y;
-        structure.z[i] = atom.z;
-        structure.occupancy[i] = atom.occupancy;
-        std::memcpy(structure.atom_type[i], atom.type, sizeof atom.type);
-        std::memcpy(structure.atom_label[i], atom.label, sizeof atom.label);
+    while (scan.next()) {
+        if (!scan.has_key(7, "SG SYM"))
+            continue;
+        const std::string_view key = record_columns(scan.record, 1, 4);
+        for (Phase& phase : phases) {
+            if (phase.key == key)
+                phase.space_group = trim_blanks(scan.from_column(15));
+        }
     }
 }
 
 }  // namespace
 
-void read_exp_file(const std::string& expnam, StructureInfo& structure, int batch,
-                   Console& console)
+std::vector<Phase> read_exp_file(std::istream& file)
 {
-    std::optional<ExpScan> scan = open_exp_file(expnam);
-    if (!scan) {
-        if (!batch) {
-            print(console.out, "Can't find %s.\n", to_upper_ascii(expnam + ".exp").c_str());
-            print(console.out, "Can't get unit cell information.\n");
-            print(console.out, "Setting unit cell to zero.\n");
-            print(console.out, "This may make some output formats unreadable.\n");
-        }
-        zero_cell(structure);
-        return;
-    }
-
-    // Ten phases of MAXATOMS atoms: one block on the heap, not the stack.
-    const auto table = std::make_unique<PhaseTable>();
-    const int phase_count = scan_phases(*scan, *table);
-    if (!batch)
-        print(console.out, "Number of phases found in EXP file: %d\n", phase_count);
-    if (phase_count == 0) {
-        if (!batch) {
-            print(console.out, "No phase information. Setting unit cell to zero.\n");
-            print(console.out, "This may make sone output formats unreadable.\n");
-        }
-        zero_cell(structure);
-        return;
-    }
-    const int chosen = choose_phase(console, batch, *table, phase_count);
-    copy_phase((*table)[static_cast<std::size_t>(chosen)], structure);
+    ExpScan scan{file, {}};
+    std::vector<Phase> phases = scan_phases(scan);
+    file.clear();
+    file.seekg(0);
+    find_space_groups(scan, phases);
+    return phases;
 }
+
+}  // namespace grix

@@ -2,7 +2,7 @@
 
 #include "common/byte_order.hpp"
 #include "common/fatal.hpp"
-#include "readers/paths.hpp"
+#include "common/printf_text.hpp"
 
 #include <algorithm>
 #include <climits>
@@ -11,6 +11,7 @@
 #include <new>
 #include <vector>
 
+namespace grix {
 namespace {
 
 // Record 1: phase (66), title (66), maptyp (4), seven cell reals; the zero padding
@@ -26,31 +27,6 @@ std::streamsize read_bytes(std::ifstream& file, void* data, std::streamsize size
     return file.gcount();
 }
 
-struct MapFile {
-    std::string name;
-    std::ifstream stream;
-    std::streamoff size = 0;
-};
-
-MapFile open_map_file(const std::string& expnam, const std::string& map_type)
-{
-    MapFile file;
-    for (const std::string& name : map_file_candidates(expnam, map_type)) {
-        file.stream.open(name, std::ios::binary);
-        if (file.stream.is_open()) {
-            file.name = name;
-            // A file whose size cannot be told (a directory, say) reads as empty.
-            file.stream.seekg(0, std::ios::end);
-            file.size = std::max<std::streamoff>(file.stream.tellg(), 0);
-            file.stream.clear();
-            file.stream.seekg(0);
-            return file;
-        }
-        file.stream.clear();
-    }
-    throw FatalError("Could not find Fourier map file.\n");
-}
-
 void copy_text(char* field, const unsigned char* bytes, std::size_t width)
 {
     std::copy(bytes, bytes + width, field);
@@ -59,7 +35,7 @@ void copy_text(char* field, const unsigned char* bytes, std::size_t width)
 
 // The first record's texts and cell. A file too short for them holds no grid words
 // either, which the search for record 2 reports.
-void read_first_record(MapFile& file, MapHeader& header)
+void read_first_record(MapFileStart& file, MapHeader& header)
 {
     unsigned char bytes[FIRST_RECORD_FIELDS] = {};
     read_bytes(file.stream, bytes, FIRST_RECORD_FIELDS);
@@ -73,7 +49,7 @@ void read_first_record(MapFile& file, MapHeader& header)
 // The record length is not stated: the first record is padded with zero words, and
 // the first non-zero word, nxyzi[0], opens the second record. A record length beyond
 // int is taken as no data, as is a file that ends first.
-std::streamoff find_record_size(MapFile& file)
+std::streamoff find_record_size(MapFileStart& file)
 {
     constexpr std::streamoff LONGEST_RECORD = INT_MAX;
     constexpr std::streamsize CHUNK = 1 << 16;
@@ -95,7 +71,7 @@ std::streamoff find_record_size(MapFile& file)
 
 // The grid words of record 2. Words past the end of the file stay 0; the soundness
 // checks refuse such a file after the dump has shown what was read.
-void read_second_record(MapFile& file, std::streamoff record_size, MapHeader& header)
+void read_second_record(MapFileStart& file, std::streamoff record_size, MapHeader& header)
 {
     unsigned char bytes[4 * SECOND_RECORD_WORDS] = {};
     file.stream.clear();
@@ -112,49 +88,25 @@ void read_second_record(MapFile& file, std::streamoff record_size, MapHeader& he
     header.srho = decode_float32(bytes + 52);
 }
 
-void print_header(Console& console, const MapHeader& header, std::streamoff record_size)
-{
-    print(console.out, "title = %s\n", header.title);
-    print(console.out, "phase = %s\n", header.phase);
-    print(console.out, "maptyp = %s\n", header.maptyp);
-    print(console.out, "cell: ");
-    for (float value : header.cell)
-        print(console.out, "%f ", static_cast<double>(value));
-    print(console.out, "\nrecord_size = %d\n", static_cast<int>(record_size));
-    print(console.out, "nxyzi: ");
-    for (std::int32_t value : header.nxyzi)
-        print(console.out, "%d ", value);
-    print(console.out, "\nnxyzo: ");
-    for (std::int32_t value : header.nxyzo)
-        print(console.out, "%d ", value);
-    print(console.out, "\nnxyzt: ");
-    for (std::int32_t value : header.nxyzt)
-        print(console.out, "%d ", value);
-    print(console.out, "\nmsect = %d\n", header.msect);
-    print(console.out, "nrho = %d\n", header.nrho);
-    print(console.out, "rmax = %f, rmin = %f, srho = %f\n", static_cast<double>(header.rmax),
-          static_cast<double>(header.rmin), static_cast<double>(header.srho));
-}
-
 // Everything later stages trust about the grid, checked before any section memory is
 // taken: a hostile header may not claim more memory than the file's bytes justify, and
 // every section must hold its full across x down points.
-void check_header(const MapFile& file, const MapHeader& header, std::streamoff record_size)
+void check_header(const MapFileStart& file, const MapHeader& header, std::streamoff record_size)
 {
     const char* name = file.name.c_str();
     // A second record cut short leaves its missing words 0: say so, rather than refuse
     // the values that were never read.
     const std::streamoff sections_start = 2 * record_size;
     if (file.size < sections_start)
-        throw FatalError(format("Error reading Fourier map file %s; the file ends inside its "
+        throw FatalError(printf_text("Error reading Fourier map file %s; the file ends inside its "
                                 "second record.\n", name));
     const std::int32_t* nxyzt = header.nxyzt;
     if (nxyzt[0] < 0 || nxyzt[1] < 0 || nxyzt[2] < 0)
-        throw FatalError(format("Error reading Fourier map file %s; negative grid size "
+        throw FatalError(printf_text("Error reading Fourier map file %s; negative grid size "
                                 "nxyzt = %d %d %d.\n", name, nxyzt[0], nxyzt[1], nxyzt[2]));
     const long long points = static_cast<long long>(nxyzt[0]) * nxyzt[1];
     if (header.nrho < points)
-        throw FatalError(format("Error reading Fourier map file %s; nrho = %d is less than "
+        throw FatalError(printf_text("Error reading Fourier map file %s; nrho = %d is less than "
                                 "the %lld points of a section.\n", name, header.nrho, points));
     if (nxyzt[2] == 0)
         return;
@@ -165,12 +117,13 @@ void check_header(const MapFile& file, const MapHeader& header, std::streamoff r
         static_cast<std::uint64_t>(nxyzt[2] - 1) * (static_cast<std::uint64_t>(header.nrho) + 2) +
         static_cast<std::uint64_t>(header.nrho);
     if (needed_words > available_words)
-        throw FatalError(format("Error reading Fourier map file %s; the file is too short for "
+        throw FatalError(printf_text("Error reading Fourier map file %s; the file is too short for "
                                 "%d sections of %d values.\n", name, nxyzt[2], header.nrho));
 }
 
-void allocate_sections(const MapHeader& header, MapSections& sections)
+MapSections allocate_sections(const MapHeader& header)
 {
+    MapSections sections;
     try {
         sections.assign(static_cast<std::size_t>(header.nxyzt[2]), MapSection{});
     } catch (const std::bad_alloc&) {
@@ -183,12 +136,14 @@ void allocate_sections(const MapHeader& header, MapSections& sections)
         sections = MapSections();
         throw FatalError("Error allocating memory for Fourier sections.\n");
     }
+    return sections;
 }
 
 // Each section's values arrive with one bulk read and are then decoded in place; the
 // two tail words follow (the last section's may be missing and then stay 0).
-void read_sections(MapFile& file, std::streamoff record_size, MapSections& sections)
+void read_sections(MapFileStart& file, MapSections& sections)
 {
+    const std::streamoff record_size = file.record_size;
     file.stream.clear();
     file.stream.seekg(2 * record_size);
     for (MapSection& section : sections) {
@@ -206,17 +161,28 @@ void read_sections(MapFile& file, std::streamoff record_size, MapSections& secti
 
 }  // namespace
 
-void read_map_file(std::string& expnam, const std::string& map_type, int show_header,
-                   MapHeader& header, MapSections& sections, Console& console)
+MapFileStart read_map_header(InputFile file)
 {
-    cut_at_extension(expnam);
-    MapFile file = open_map_file(expnam, map_type);
-    read_first_record(file, header);
-    const std::streamoff record_size = find_record_size(file);
-    read_second_record(file, record_size, header);
-    if (show_header == 1)
-        print_header(console, header, record_size);
-    check_header(file, header, record_size);
-    allocate_sections(header, sections);
-    read_sections(file, record_size, sections);
+    MapFileStart start;
+    start.name = std::move(file.name);
+    start.stream = std::move(file.stream);
+    // A file whose size cannot be told (a directory, say) reads as empty.
+    start.stream.seekg(0, std::ios::end);
+    start.size = std::max<std::streamoff>(start.stream.tellg(), 0);
+    start.stream.clear();
+    start.stream.seekg(0);
+    read_first_record(start, start.header);
+    start.record_size = find_record_size(start);
+    read_second_record(start, start.record_size, start.header);
+    return start;
 }
+
+FourierMap read_map_sections(MapFileStart& file)
+{
+    check_header(file, file.header, file.record_size);
+    FourierMap map{file.header, allocate_sections(file.header)};
+    read_sections(file, map.sections);
+    return map;
+}
+
+}  // namespace grix

@@ -2,13 +2,29 @@
 // record length found from the zero padding of the first record.
 #pragma once
 
-#include "common/console.hpp"
-#include "common/records.hpp"
+#include "common/fourier_map.hpp"
+#include "readers/input_file.hpp"
 
+#include <fstream>
 #include <string>
 
-// Cuts `expnam` at its first "." (final path component only), finds the map file under
-// its candidate names, reads the header and every section, prints the header dump on
-// standard output when `show_header` is 1, and closes the file. Every failure ends the run.
-void read_map_file(std::string& expnam, const std::string& map_type, int show_header,
-                   MapHeader& header, MapSections& sections, Console& console);
+namespace grix {
+
+// An open map file whose two header records have been read; the sections follow.
+struct MapFileStart {
+    std::string name;
+    std::ifstream stream;
+    std::streamoff size = 0;
+    MapHeader header;
+    std::streamoff record_size = 0;
+};
+
+// Reads the header records. The header is not checked yet, so that it can be shown as
+// read; a file without a second record ends the run.
+MapFileStart read_map_header(InputFile file);
+
+// Checks everything later stages trust about the grid, then reads every section. Every
+// failure ends the run.
+FourierMap read_map_sections(MapFileStart& file);
+
+}  // namespace grix

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace grix {
+
 namespace {
 
 // The default locale's toupper and tolower change only the 26 letters each way.
@@ -46,11 +48,12 @@ std::size_t final_component_start(const std::string& name)
     return separator == std::string::npos ? 0 : separator + 1;
 }
 
-void cut_at_extension(std::string& expnam)
+std::string cut_at_extension(std::string expnam)
 {
     const std::size_t dot = expnam.find('.', final_component_start(expnam));
     if (dot != std::string::npos)
         expnam.erase(dot);
+    return expnam;
 }
 
 std::vector<std::string> candidate_names(std::span<const NameAttempt> attempts)
@@ -85,3 +88,5 @@ std::vector<std::string> exp_file_candidates(const std::string& expnam)
     const NameAttempt attempts[] = {{name, keep_case}, {name, to_upper_ascii}};
     return candidate_names(attempts);
 }
+
+}  // namespace grix

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace grix {
+
 // Only the letters a to z and A to Z change, one character at a time.
 std::string to_lower_ascii(std::string text);
 std::string to_upper_ascii(std::string text);
@@ -15,9 +17,9 @@ std::string keep_case(std::string text);
 // Index of the final path component: just past the last "/" or "\", else 0.
 std::size_t final_component_start(const std::string& name);
 
-// Cuts the name at the first "." of its final path component, so ../data/run.exp
+// The name cut at the first "." of its final path component, so ../data/run.exp
 // becomes ../data/run and ./run stays ./run.
-void cut_at_extension(std::string& expnam);
+std::string cut_at_extension(std::string expnam);
 
 // One attempt at opening a file: a name and the case conversion applied to it.
 struct NameAttempt {
@@ -38,3 +40,5 @@ std::vector<std::string> map_file_candidates(const std::string& expnam,
 // expnam.exp as typed, then the whole name upper-cased, then the directory as typed
 // with the final component upper-cased.
 std::vector<std::string> exp_file_candidates(const std::string& expnam);
+
+}  // namespace grix

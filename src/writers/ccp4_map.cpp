@@ -2,14 +2,13 @@
 
 #include "common/byte_order.hpp"
 #include "common/fatal.hpp"
-#include "geometry/cell.hpp"
-#include "writers/output_file.hpp"
+#include "common/printf_text.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <memory>
 
+namespace grix {
 namespace {
 
 constexpr std::size_t CCP4_HEADER_BYTES = 1024;
@@ -79,7 +78,7 @@ std::string make_label(const MapHeader& header)
     return label;
 }
 
-std::string encode_header(const StructureInfo& structure, const MapHeader& header,
+std::string encode_header(const CellParameters& cell, const MapHeader& header,
                           const DensityStats& stats)
 {
     const int* axis = AXIS_OF_DIRECTION[header.msect - 1];
@@ -95,8 +94,7 @@ std::string encode_header(const StructureInfo& structure, const MapHeader& heade
         append_int32(bytes, header.nxyzo[d]);
     for (int value : intervals)
         append_int32(bytes, value);
-    for (float value : {structure.a, structure.b, structure.c, structure.alpha, structure.beta,
-                        structure.gamma})
+    for (float value : {cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma})
         append_float32(bytes, value);
     for (int d = 0; d < 3; ++d)
         append_int32(bytes, axis[d]);
@@ -127,28 +125,27 @@ void write_densities(OutputFile& file, const MapHeader& header, const MapSection
     write_output(file, bytes);
 }
 
-// A map whose axes cannot be named, or whose cell has no volume, would be unusable:
-// refuse it before any file is made. The cell is put to the orthogonalisation's own
-// volume test, on a copy, so it is refused with the same report as there.
-void check_map_is_placeable(const StructureInfo& structure, const MapHeader& header)
-{
-    if (header.msect < 1 || header.msect > 3)
-        throw FatalError(format(
-            "Can't write a CCP4 map: unknown section direction %d (msect must be 1, 2 or 3).\n",
-            header.msect));
-    const auto trial = std::make_unique<StructureInfo>(structure);
-    orthogonalise_cell(*trial);
-}
-
 }  // namespace
 
-void write_ccp4_map(const StructureInfo& structure, const MapHeader& header,
-                    const MapSections& sections, int batch, const std::string& expnam,
-                    Console& console)
+// A map whose axes cannot be named, or whose cell has no volume, would be unusable. The
+// cell is put to the orthogonalisation's own volume test, so it is refused with the same
+// report as for the resampling formats.
+void check_ccp4_map(const Conversion& conversion)
 {
-    check_map_is_placeable(structure, header);
-    OutputFile file = open_output_file(console, batch, expnam, ".ccp4", OutputMode::binary);
-    write_output(file, encode_header(structure, header, measure_densities(header, sections)));
-    write_densities(file, header, sections);
-    close_output_file(file);
+    const std::int32_t msect = conversion.map.header.msect;
+    if (msect < 1 || msect > 3)
+        throw FatalError(printf_text(
+            "Can't write a CCP4 map: unknown section direction %d (msect must be 1, 2 or 3).\n",
+            msect));
+    orthogonalise_cell(conversion.phase.cell);
 }
+
+void write_ccp4_map(const Conversion& conversion, OutputFile& file)
+{
+    const FourierMap& map = conversion.map;
+    write_output(file, encode_header(conversion.phase.cell, map.header,
+                                     measure_densities(map.header, map.sections)));
+    write_densities(file, map.header, map.sections);
+}
+
+}  // namespace grix

@@ -1,11 +1,13 @@
 // CCP4/MRC map on the map's own grid (".ccp4"), little-endian on any host.
 #pragma once
 
-#include "common/console.hpp"
-#include "common/records.hpp"
+#include "writers/conversion.hpp"
+#include "writers/output_file.hpp"
 
-#include <string>
+namespace grix {
 
-void write_ccp4_map(const StructureInfo& structure, const MapHeader& header,
-                    const MapSections& sections, int batch, const std::string& expnam,
-                    Console& console);
+// Refuses a map whose axes cannot be named or whose cell has no volume.
+void check_ccp4_map(const Conversion& conversion);
+void write_ccp4_map(const Conversion& conversion, OutputFile& file);
+
+}  // namespace grix

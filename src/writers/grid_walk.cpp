@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+namespace grix {
+
 namespace {
 
 // Points per piece: a few hundred kilobytes of text, small enough to keep both cores
@@ -218,3 +220,5 @@ void write_grid_walk(OutputFile& file, const GridWalk& walk, int threads,
     else
         write_in_order(file, walk, format_piece);
 }
+
+}  // namespace grix

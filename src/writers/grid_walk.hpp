@@ -10,7 +10,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <type_traits>
+
+namespace grix {
 
 // Each level may carry a running float coordinate: it starts at `start` with its parent
 // and grows by `step` with every move, the sums rounded to float as in the loops, never
@@ -47,23 +48,4 @@ void next_row(const GridWalk& walk, WalkPiece& position);
 void write_grid_walk(OutputFile& file, const GridWalk& walk, int threads,
                      const PieceFormatter& format_piece);
 
-// The walk written by the path that `options` choose: the plain one on the calling
-// thread alone, the shipped one on the threads of `options`. `format_piece(path, piece,
-// text)` receives the path as a std::integral_constant, to pick its formatting at
-// compile time.
-template <typename Format>
-void write_walk_by_path(OutputFile& file, const GridWalk& walk, const WriteOptions& options,
-                        const Format& format_piece)
-{
-    using Plain = std::integral_constant<WritePath, WritePath::plain>;
-    using Shipped = std::integral_constant<WritePath, WritePath::shipped>;
-    if (options.path == WritePath::plain)
-        write_grid_walk(file, walk, 1, [&](const WalkPiece& piece, std::string& text) {
-            format_piece(Plain{}, piece, text);
-        });
-    else
-        write_grid_walk(file, walk, options.threads,
-                        [&](const WalkPiece& piece, std::string& text) {
-                            format_piece(Shipped{}, piece, text);
-                        });
-}
+}  // namespace grix

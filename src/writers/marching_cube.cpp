@@ -1,68 +1,51 @@
 #include "writers/marching_cube.hpp"
 
+#include "common/printf_text.hpp"
 #include "common/text.hpp"
-#include "geometry/cell.hpp"
-#include "geometry/grid.hpp"
-#include "writers/grid_walk.hpp"
 #include "writers/resampling.hpp"
 
 #include <algorithm>
 #include <cinttypes>
-#include <cstdio>
 
+namespace grix {
 namespace {
 
 // Number of entries per atom in the LIST5 section: the type text and 13 numbers.
 constexpr int ATOM_ENTRIES = 14;
 
-// One density or atom number: "%15.8f\n". A float needs at most 50 characters here.
+// One atom number: "%15.8f\n".
 void append_value_line(std::string& text, double value)
 {
-    char line[64];
-    const int length = std::snprintf(line, sizeof line, "%15.8f\n", value);
-    text.append(line, static_cast<std::size_t>(length));
+    text += printf_text("%15.8f\n", value);
 }
 
 // Header numbers carry a blank before the line end, the densities do not.
 void append_number_line(std::string& text, double value)
 {
-    text += format("%15.8f \n", value);
+    text += printf_text("%15.8f \n", value);
 }
 
 void append_count_line(std::string& text, std::int64_t count)
 {
-    text += format("%8" PRId64 " \n", count);
+    text += printf_text("%8" PRId64 " \n", count);
 }
 
-// Density lines of one batch: printf on the plain path, exact to_chars-equivalent
-// formatting without printf on the shipped one.
-template <WritePath PATH>
-void append_density_lines(std::string& text, const float* densities, std::int64_t count)
+void append_header(std::string& text, const Cell& cell, const CartesianGrid& grid)
 {
-    if constexpr (PATH == WritePath::plain) {
-        for (std::int64_t n = 0; n < count; ++n)
-            append_value_line(text, densities[n]);
-    } else {
-        char lines[RESAMPLED_BATCH * (MAX_FLOAT_CHARS + 1)];
-        text.append(lines, write_fixed_floats(lines, densities, static_cast<std::size_t>(count),
-                                              15, 8, '\n'));
-    }
-}
-
-void append_header(std::string& text, const StructureInfo& structure,
-                   const CartesianBox& box, const GridCounts& counts)
-{
+    const CartesianBox& box = grid.box;
+    const GridCounts& counts = grid.counts;
     text += "INFO  DOWN, ACROSS AND SECTION \n";
     text += "TRAN \n";
-    for (const float element : structure.frac_to_cart.matrix)
+    for (const float element : cell.frac_to_cart.matrix)
         append_number_line(text, element);
-    for (const float component : structure.frac_to_cart.translation)
+    for (const float component : cell.frac_to_cart.translation)
         append_number_line(text, component);
     text += "CELL \n";
-    for (const float edge : {structure.a, structure.b, structure.c})
+    const CellParameters& parameters = cell.parameters;
+    for (const float edge : {parameters.a, parameters.b, parameters.c})
         append_number_line(text, edge);
     // Radians straight from the double product, not rounded to float.
-    for (const float angle : {structure.alpha, structure.beta, structure.gamma})
+    for (const float angle : {parameters.alpha, parameters.beta, parameters.gamma})
         append_number_line(text, static_cast<double>(angle) * DEG_TO_RAD);
     text += "L14 \n";
     for (const float value : {box.xmin, box.xstep, box.xmax, 1.0f, box.ymin, box.ystep,
@@ -73,8 +56,7 @@ void append_header(std::string& text, const StructureInfo& structure,
         append_count_line(text, count);
 }
 
-template <WritePath PATH>
-void append_block_piece(const Resampling& map, const GridWalk& walk, const WalkPiece& piece,
+void append_block_piece(const DensityGrid& map, const GridWalk& walk, const WalkPiece& piece,
                         std::string& text)
 {
     WalkPiece at = piece;
@@ -87,8 +69,11 @@ void append_block_piece(const Resampling& map, const GridWalk& walk, const WalkP
         for (std::int64_t n = at.first; n < piece.last; n += RESAMPLED_BATCH) {
             float densities[RESAMPLED_BATCH];
             const std::int64_t count = std::min(RESAMPLED_BATCH, piece.last - n);
-            point[1] = resample_row(map, PATH, point, 1, walk.step[0], count, densities);
-            append_density_lines<PATH>(text, densities, count);
+            interpolate_row(map, point, 1, walk.step[0], count, densities);
+            // Each density "%15.8f\n".
+            char lines[RESAMPLED_BATCH * (MAX_FLOAT_CHARS + 1)];
+            text.append(lines, write_fixed_floats(lines, densities,
+                                                  static_cast<std::size_t>(count), 15, 8, '\n'));
         }
         next_row(walk, at);
     }
@@ -96,11 +81,10 @@ void append_block_piece(const Resampling& map, const GridWalk& walk, const WalkP
 
 // One block per Z plane. The running coordinates are float sums of the steps, never
 // min + index * step: the drift is part of the file.
-void write_density_blocks(OutputFile& file, const StructureInfo& structure,
-                          const MapHeader& header, const MapSections& sections,
-                          const CartesianBox& box, const GridCounts& counts,
-                          const WriteOptions& options)
+void write_density_blocks(OutputFile& file, const Conversion& conversion,
+                          const CartesianGrid& grid)
 {
+    const GridCounts& counts = grid.counts;
     if (counts.nx <= 0 || counts.ny <= 0) {
         // Planes without points: every block is its two header lines.
         std::string text;
@@ -112,56 +96,41 @@ void write_density_blocks(OutputFile& file, const StructureInfo& structure,
         write_output(file, text);
         return;
     }
-    const Resampling map = prepare_resampling(structure, header, sections);
+    const DensityGrid map = prepare_density_grid(*conversion.cell, conversion.map);
     // Points along Y, rows along X, planes along Z: one block per Z plane, X slowest
     // and Y fastest within it.
-    const GridWalk walk = walk_cartesian_grid(box, counts, 1, 0);
-    write_walk_by_path(file, walk, options, [&](auto path, const WalkPiece& piece,
-                                                std::string& text) {
-        append_block_piece<decltype(path)::value>(map, walk, piece, text);
-    });
+    const GridWalk walk = walk_cartesian_grid(grid, 1, 0);
+    write_grid_walk(file, walk, conversion.threads,
+                    [&](const WalkPiece& piece, std::string& text) {
+                        append_block_piece(map, walk, piece, text);
+                    });
 }
 
-void append_atoms(std::string& text, const StructureInfo& structure)
+void append_atoms(std::string& text, const Phase& phase)
 {
     text += "LIST5 \n";
-    append_count_line(text, structure.natoms);
+    append_count_line(text, phase.atom_count);
     append_count_line(text, ATOM_ENTRIES);
-    for (int i = 0; i < std::min(structure.natoms, MAXATOMS); ++i) {
-        // The precision keeps the read within the slot; the text ends at its zero byte.
-        const int slot = sizeof structure.atom_type[i];
-        text += format("%.*s \n", slot, structure.atom_type[i]);
-        for (const float value : {1.0f, structure.occupancy[i], 0.0f, structure.x[i],
-                                  structure.y[i], structure.z[i], 0.0f, 0.0f, 0.0f, 0.0f,
-                                  0.0f, 0.0f, 0.0f})
+    for (const Atom& atom : phase.atoms) {
+        text += atom.type + " \n";
+        for (const float value : {1.0f, atom.occupancy, 0.0f, atom.x, atom.y, atom.z, 0.0f,
+                                  0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f})
             append_value_line(text, value);
     }
 }
 
 }  // namespace
 
-void write_marching_cube(StructureInfo& structure, const MapHeader& header,
-                         const MapSections& sections, int batch, const std::string& expnam,
-                         Console& console, const WriteOptions& options)
+void write_marching_cube(const Conversion& conversion, OutputFile& file)
 {
-    OutputFile file = open_output_file(console, batch, expnam, ".fou", OutputMode::text);
-    orthogonalise_cell(structure);
-    const CartesianBox box = cartesian_box(structure, header);
-    const GridCounts counts = count_grid_points(box);
-
+    const CartesianGrid grid = lay_cartesian_grid(conversion);
     std::string text;
-    append_header(text, structure, box, counts);
+    append_header(text, *conversion.cell, grid);
     write_output(file, text);
-    write_density_blocks(file, structure, header, sections, box, counts, options);
+    write_density_blocks(file, conversion, grid);
     text.clear();
-    append_atoms(text, structure);
+    append_atoms(text, conversion.phase);
     write_output(file, text);
-    close_output_file(file);
 }
 
-void write_marching_cube(StructureInfo& structure, const MapHeader& header,
-                         const MapSections& sections, int batch, const std::string& expnam,
-                         Console& console)
-{
-    write_marching_cube(structure, header, sections, batch, expnam, console, WriteOptions{});
-}
+}  // namespace grix

@@ -1,18 +1,11 @@
 // Marching Cube text file: the map resampled on a Cartesian grid (".fou").
 #pragma once
 
-#include "common/console.hpp"
-#include "common/records.hpp"
+#include "writers/conversion.hpp"
 #include "writers/output_file.hpp"
 
-#include <string>
+namespace grix {
 
-void write_marching_cube(StructureInfo& structure, const MapHeader& header,
-                         const MapSections& sections, int batch, const std::string& expnam,
-                         Console& console);
+void write_marching_cube(const Conversion& conversion, OutputFile& file);
 
-// The same, by the path and with the threads that `options` give.
-void write_marching_cube(StructureInfo& structure, const MapHeader& header,
-                         const MapSections& sections, int batch, const std::string& expnam,
-                         Console& console,
-                         const WriteOptions& options);
+}  // namespace grix

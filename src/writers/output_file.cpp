@@ -1,7 +1,9 @@
 #include "writers/output_file.hpp"
 
 #include "common/fatal.hpp"
+#include "common/printf_text.hpp"
 
+namespace grix {
 namespace {
 
 // Large stream buffer: the resampled maps run to hundreds of megabytes of text.
@@ -9,27 +11,18 @@ constexpr std::size_t STREAM_BUFFER_BYTES = 1 << 20;
 
 [[noreturn]] void fail_write(const OutputFile& file)
 {
-    throw FatalError(format("Error writing output file %s.\n", file.name.c_str()));
+    throw FatalError(printf_text("Error writing output file %s.\n", file.name.c_str()));
 }
 
 }  // namespace
 
-OutputFile open_output_file(Console& console, int batch, const std::string& expnam,
-                            const char* extension, OutputMode mode)
+OutputFile open_output_file(const std::string& name, OutputMode mode)
 {
     OutputFile file;
-    if (batch) {
-        file.name = expnam + extension;
-    } else {
-        print(console.out, "Enter output file name: ");
-        file.name = read_word(console, "the output file name");
-        if (file.name.size() > MAX_OUTPUT_NAME)
-            throw FatalError(format("Output file name is longer than %zu characters.\n",
-                                    MAX_OUTPUT_NAME));
-    }
+    file.name = name;
     file.stream.reset(std::fopen(file.name.c_str(), mode == OutputMode::text ? "w" : "wb"));
     if (!file.stream)
-        throw FatalError(format("Can't open %s for output.\n", file.name.c_str()));
+        throw FatalError(printf_text("Can't open %s for output.\n", file.name.c_str()));
     std::setvbuf(file.stream.get(), nullptr, _IOFBF, STREAM_BUFFER_BYTES);
     return file;
 }
@@ -61,3 +54,5 @@ void close_output_file(OutputFile& file)
     if (!flushed || !closed)
         fail_write(file);
 }
+
+}  // namespace grix

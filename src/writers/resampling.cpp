@@ -1,29 +1,22 @@
 #include "writers/resampling.hpp"
 
-Resampling prepare_resampling(const StructureInfo& structure, const MapHeader& header,
-                              const MapSections& sections)
+namespace grix {
+
+CartesianGrid lay_cartesian_grid(const Conversion& conversion)
 {
-    return {structure, header, sections, prepare_density_grid(structure, header, sections)};
+    const CartesianBox box = cartesian_box(*conversion.cell, conversion.map.header);
+    return {box, count_grid_points(box)};
 }
 
-float resample_row(const Resampling& map, WritePath path, const Point3& start, int axis,
-                   float step, std::int64_t count, float* densities)
+void check_cartesian_grid(const Conversion& conversion)
 {
-    if (path == WritePath::shipped)
-        return interpolate_row(map.grid, start, axis, step, count, densities);
-    Point3 point = start;
-    float& moving = point[static_cast<std::size_t>(axis)];
-    for (std::int64_t n = 0; n < count; ++n) {
-        densities[n] = interpolate_density(map.structure, map.header, map.sections, point);
-        moving += step;
-    }
-    return moving;
+    lay_cartesian_grid(conversion);
 }
 
-GridWalk walk_cartesian_grid(const CartesianBox& box, const GridCounts& counts,
-                             int point_axis, int row_axis)
+GridWalk walk_cartesian_grid(const CartesianGrid& grid, int point_axis, int row_axis)
 {
-    const std::int64_t count[3] = {counts.nx, counts.ny, counts.nz};
+    const CartesianBox& box = grid.box;
+    const std::int64_t count[3] = {grid.counts.nx, grid.counts.ny, grid.counts.nz};
     const float min[3] = {box.xmin, box.ymin, box.zmin};
     const float step[3] = {box.xstep, box.ystep, box.zstep};
     const int axis_of_level[3] = {point_axis, row_axis, 2};
@@ -37,3 +30,5 @@ GridWalk walk_cartesian_grid(const CartesianBox& box, const GridCounts& counts,
     }
     return walk;
 }
+
+}  // namespace grix

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 
+namespace grix {
 namespace {
 
 // Bytes of an atom's name field: the first 7 label characters and a zero.
@@ -13,15 +14,14 @@ constexpr std::size_t WINGX_LABEL_BYTES = 7;
 
 // The 76-byte header: grid, reciprocal grid steps, cell, origin, section direction and
 // the density range (the smallest before the largest).
-std::string encode_header(const StructureInfo& structure, const MapHeader& header)
+std::string encode_header(const CellParameters& cell, const MapHeader& header)
 {
     std::string bytes;
     for (int d = 0; d < 3; ++d)
         append_int32(bytes, header.nxyzt[d]);
     for (int d = 0; d < 3; ++d)
         append_float32(bytes, static_cast<float>(1.0 / header.nxyzi[d]));
-    for (float value : {structure.a, structure.b, structure.c, structure.alpha, structure.beta,
-                        structure.gamma})
+    for (float value : {cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma})
         append_float32(bytes, value);
     for (int d = 0; d < 3; ++d)
         append_int32(bytes, header.nxyzo[d]);
@@ -32,31 +32,13 @@ std::string encode_header(const StructureInfo& structure, const MapHeader& heade
     return bytes;
 }
 
-// Each section column by column: the down index runs fastest, the transpose of the
-// order in which the section is held. The plain path writes each value on its own.
-void write_densities_plainly(OutputFile& file, const MapHeader& header,
-                             const MapSections& sections)
-{
-    const int across = header.nxyzt[0];
-    std::string bytes;
-    for (int k = 0; k < header.nxyzt[2]; ++k) {
-        const float* values = sections[static_cast<std::size_t>(k)].values.data();
-        for (int i = 0; i < across; ++i) {
-            for (int j = 0; j < header.nxyzt[1]; ++j) {
-                bytes.clear();
-                append_float32(bytes, values[i + static_cast<std::ptrdiff_t>(j) * across]);
-                write_output(file, bytes);
-            }
-        }
-    }
-}
-
-// Columns transposed together on the shipped path: each row of a section is read in
-// runs of this many neighbouring values, rather than one value per row per column.
+// Columns transposed together: each row of a section is read in runs of this many
+// neighbouring values, rather than one value per row per column.
 constexpr std::int64_t COLUMN_BLOCK = 16;
 
-// The same order as a walk with points down, rows across and planes the sections,
-// little-endian bytes built without relying on the host's byte order.
+// Each section column by column: the down index runs fastest, the transpose of the
+// order in which the section is held. A walk with points down, rows across and planes
+// the sections; little-endian bytes built without relying on the host's byte order.
 void write_densities(OutputFile& file, const MapHeader& header, const MapSections& sections,
                      int threads)
 {
@@ -89,44 +71,34 @@ void write_densities(OutputFile& file, const MapHeader& header, const MapSection
     });
 }
 
-// The atom count, then per atom 7 label bytes as stored, a zero byte and x, y, z.
-std::string encode_atoms(const StructureInfo& structure)
+// The atom count, then per atom 7 label bytes as stored (zeros after a shorter label),
+// a zero byte and x, y, z.
+std::string encode_atoms(const Phase& phase)
 {
     std::string bytes;
-    append_int32(bytes, structure.natoms);
-    for (int i = 0; i < std::min(structure.natoms, MAXATOMS); ++i) {
-        bytes.append(structure.atom_label[i], WINGX_LABEL_BYTES);
-        bytes.push_back('\0');
-        append_float32(bytes, structure.x[i]);
-        append_float32(bytes, structure.y[i]);
-        append_float32(bytes, structure.z[i]);
+    append_int32(bytes, phase.atom_count);
+    for (const Atom& atom : phase.atoms) {
+        std::string name = atom.label.substr(0, WINGX_LABEL_BYTES);
+        name.resize(WINGX_LABEL_BYTES + 1, '\0');
+        bytes += name;
+        append_float32(bytes, atom.x);
+        append_float32(bytes, atom.y);
+        append_float32(bytes, atom.z);
     }
     return bytes;
 }
 
 }  // namespace
 
-void write_wingx_map(const StructureInfo& structure, const MapHeader& header,
-                     const MapSections& sections, int batch, const std::string& expnam,
-                     Console& console, const WriteOptions& options)
+void write_wingx_map(const Conversion& conversion, OutputFile& file)
 {
-    OutputFile file = open_output_file(console, batch, expnam, ".map", OutputMode::binary);
-    write_output(file, encode_header(structure, header));
+    const MapHeader& header = conversion.map.header;
+    write_output(file, encode_header(conversion.phase.cell, header));
     // A grid without points across or down holds no densities, however many sections
     // or columns it claims.
-    if (header.nxyzt[0] > 0 && header.nxyzt[1] > 0) {
-        if (options.path == WritePath::plain)
-            write_densities_plainly(file, header, sections);
-        else
-            write_densities(file, header, sections, options.threads);
-    }
-    write_output(file, encode_atoms(structure));
-    close_output_file(file);
+    if (header.nxyzt[0] > 0 && header.nxyzt[1] > 0)
+        write_densities(file, header, conversion.map.sections, conversion.threads);
+    write_output(file, encode_atoms(conversion.phase));
 }
 
-void write_wingx_map(const StructureInfo& structure, const MapHeader& header,
-                     const MapSections& sections, int batch, const std::string& expnam,
-                     Console& console)
-{
-    write_wingx_map(structure, header, sections, batch, expnam, console, WriteOptions{});
-}
+}  // namespace grix

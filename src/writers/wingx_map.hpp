@@ -1,18 +1,11 @@
 // WinGX binary map on the map's own grid (".map"), little-endian on any host.
 #pragma once
 
-#include "common/console.hpp"
-#include "common/records.hpp"
+#include "writers/conversion.hpp"
 #include "writers/output_file.hpp"
 
-#include <string>
+namespace grix {
 
-void write_wingx_map(const StructureInfo& structure, const MapHeader& header,
-                     const MapSections& sections, int batch, const std::string& expnam,
-                     Console& console);
+void write_wingx_map(const Conversion& conversion, OutputFile& file);
 
-// The same, by the path and with the threads that `options` give.
-void write_wingx_map(const StructureInfo& structure, const MapHeader& header,
-                     const MapSections& sections, int batch, const std::string& expnam,
-                     Console& console,
-                     const WriteOptions& options);
+}  // namespace grix

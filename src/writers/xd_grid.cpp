@@ -1,66 +1,48 @@
 #include "writers/xd_grid.hpp"
 
+#include "common/printf_text.hpp"
 #include "common/text.hpp"
-#include "geometry/cell.hpp"
-#include "geometry/grid.hpp"
-#include "writers/grid_walk.hpp"
 #include "writers/resampling.hpp"
 
 #include <algorithm>
-#include <cstdio>
 
+namespace grix {
 namespace {
 
 // Densities per line of the values section.
 constexpr std::int64_t VALUES_PER_LINE = 6;
 
-// One density: "%13.4E", 13 characters for every finite float.
-void append_value(std::string& text, double value)
-{
-    char field[32];
-    const int length = std::snprintf(field, sizeof field, "%13.4E", value);
-    text.append(field, static_cast<std::size_t>(length));
-}
-
-// The densities of points [first, first + count) of a row, each preceded by a line end
-// when it starts a line of six: printf on the plain path, exact to_chars-equivalent
-// formatting without printf on the shipped one.
-template <WritePath PATH>
+// The densities of points [first, first + count) of a row, each "%13.4E" and preceded
+// by a line end when it starts a line of six.
 void append_values(std::string& text, const float* densities, std::int64_t first,
                    std::int64_t count)
 {
-    if constexpr (PATH == WritePath::plain) {
-        for (std::int64_t n = 0; n < count; ++n) {
-            if ((first + n) % VALUES_PER_LINE == 0)
-                text += '\n';
-            append_value(text, densities[n]);
-        }
-    } else {
-        char fields[RESAMPLED_BATCH * (MAX_FLOAT_CHARS + 1)];
-        char* last = fields;
-        for (std::int64_t n = 0; n < count;) {
-            const std::int64_t place = (first + n) % VALUES_PER_LINE;
-            if (place == 0)
-                *last++ = '\n';
-            const std::int64_t line = std::min(count - n, VALUES_PER_LINE - place);
-            last = write_scientific_floats(last, densities + n, static_cast<std::size_t>(line),
-                                           13, 4);
-            n += line;
-        }
-        text.append(fields, last);
+    char fields[RESAMPLED_BATCH * (MAX_FLOAT_CHARS + 1)];
+    char* last = fields;
+    for (std::int64_t n = 0; n < count;) {
+        const std::int64_t place = (first + n) % VALUES_PER_LINE;
+        if (place == 0)
+            *last++ = '\n';
+        const std::int64_t line = std::min(count - n, VALUES_PER_LINE - place);
+        last = write_scientific_floats(last, densities + n, static_cast<std::size_t>(line), 13,
+                                       4);
+        n += line;
     }
+    text.append(fields, last);
 }
 
-void append_header(std::string& text, const CartesianBox& box, const GridCounts& counts)
+void append_header(std::string& text, const CartesianGrid& grid)
 {
+    const CartesianBox& box = grid.box;
+    const GridCounts& counts = grid.counts;
     text += "3DGRDFIL  0\n";
     text += "         ESP\n\n";
     text += "! Gridpoints, Origin, Physical Dimensions\n";
-    text += format("%15d%15d%15d\n", counts.nx, counts.ny, counts.nz);
-    text += format("%15.5E%15.5E%15.5E\n", static_cast<double>(box.xmin),
+    text += printf_text("%15d%15d%15d\n", counts.nx, counts.ny, counts.nz);
+    text += printf_text("%15.5E%15.5E%15.5E\n", static_cast<double>(box.xmin),
                    static_cast<double>(box.ymin), static_cast<double>(box.zmin));
     // The extents are max - min, not the span of the sampled points.
-    text += format("%11.4f    %11.4f    %11.4f    \n",
+    text += printf_text("%11.4f    %11.4f    %11.4f    \n",
                    static_cast<double>(box.xmax) - box.xmin,
                    static_cast<double>(box.ymax) - box.ymin,
                    static_cast<double>(box.zmax) - box.zmin);
@@ -68,25 +50,21 @@ void append_header(std::string& text, const CartesianBox& box, const GridCounts&
 
 // Atoms at their Cartesian positions. The label is written as stored with no separator
 // of its own, so it touches a coordinate that fills the whole field.
-void append_atoms(std::string& text, const StructureInfo& structure)
+void append_atoms(std::string& text, const Phase& phase, const Cell& cell)
 {
     text += "! Objects\n";
-    text += format("%10d\n", structure.natoms);
-    for (int i = 0; i < std::min(structure.natoms, MAXATOMS); ++i) {
-        const Point3 position = apply_transform(
-            structure.frac_to_cart, {structure.x[i], structure.y[i], structure.z[i]});
-        // The precision keeps the read within the slot; the text ends at its zero byte.
-        const int slot = sizeof structure.atom_label[i];
-        text += format("%.*s%8.5f  %8.5f  %8.5f ATOM\n", slot, structure.atom_label[i],
-                       static_cast<double>(position[0]), static_cast<double>(position[1]),
-                       static_cast<double>(position[2]));
+    text += printf_text("%10d\n", phase.atom_count);
+    for (const Atom& atom : phase.atoms) {
+        const Point3 position = apply_transform(cell.frac_to_cart, {atom.x, atom.y, atom.z});
+        text += printf_text("%s%8.5f  %8.5f  %8.5f ATOM\n", atom.label.c_str(),
+                            static_cast<double>(position[0]), static_cast<double>(position[1]),
+                            static_cast<double>(position[2]));
     }
     text += "! Connections\n";
-    text += format("%10d\n", 0);
+    text += printf_text("%10d\n", 0);
 }
 
-template <WritePath PATH>
-void append_value_piece(const Resampling& map, const GridWalk& walk, const WalkPiece& piece,
+void append_value_piece(const DensityGrid& map, const GridWalk& walk, const WalkPiece& piece,
                         std::string& text)
 {
     WalkPiece at = piece;
@@ -95,8 +73,8 @@ void append_value_piece(const Resampling& map, const GridWalk& walk, const WalkP
         for (std::int64_t n = at.first; n < piece.last; n += RESAMPLED_BATCH) {
             float densities[RESAMPLED_BATCH];
             const std::int64_t count = std::min(RESAMPLED_BATCH, piece.last - n);
-            point[0] = resample_row(map, PATH, point, 0, walk.step[0], count, densities);
-            append_values<PATH>(text, densities, n, count);
+            interpolate_row(map, point, 0, walk.step[0], count, densities);
+            append_values(text, densities, n, count);
         }
         next_row(walk, at);
     }
@@ -105,45 +83,31 @@ void append_value_piece(const Resampling& map, const GridWalk& walk, const WalkP
 // Z slowest, then Y, X fastest. Each row of constant Y and Z starts on a new line; the
 // line end comes before a value, so the first one closes "! Values" and none follows
 // the last value.
-void write_values(OutputFile& file, const StructureInfo& structure, const MapHeader& header,
-                  const MapSections& sections, const CartesianBox& box,
-                  const GridCounts& counts, const WriteOptions& options)
+void write_values(OutputFile& file, const Conversion& conversion, const CartesianGrid& grid)
 {
     write_output(file, "! Values");
     // Rows without points write nothing, however many rows and planes there are.
-    if (counts.nx <= 0)
+    if (grid.counts.nx <= 0)
         return;
-    const Resampling map = prepare_resampling(structure, header, sections);
+    const DensityGrid map = prepare_density_grid(*conversion.cell, conversion.map);
     // Points along X, rows along Y, planes along Z.
-    const GridWalk walk = walk_cartesian_grid(box, counts, 0, 1);
-    write_walk_by_path(file, walk, options, [&](auto path, const WalkPiece& piece,
-                                                std::string& text) {
-        append_value_piece<decltype(path)::value>(map, walk, piece, text);
-    });
+    const GridWalk walk = walk_cartesian_grid(grid, 0, 1);
+    write_grid_walk(file, walk, conversion.threads,
+                    [&](const WalkPiece& piece, std::string& text) {
+                        append_value_piece(map, walk, piece, text);
+                    });
 }
 
 }  // namespace
 
-void write_xd_grid(StructureInfo& structure, const MapHeader& header,
-                   const MapSections& sections, int batch, const std::string& expnam,
-                   Console& console, const WriteOptions& options)
+void write_xd_grid(const Conversion& conversion, OutputFile& file)
 {
-    OutputFile file = open_output_file(console, batch, expnam, ".grd", OutputMode::text);
-    orthogonalise_cell(structure);
-    const CartesianBox box = cartesian_box(structure, header);
-    const GridCounts counts = count_grid_points(box);
-
+    const CartesianGrid grid = lay_cartesian_grid(conversion);
     std::string text;
-    append_header(text, box, counts);
-    append_atoms(text, structure);
+    append_header(text, grid);
+    append_atoms(text, conversion.phase, *conversion.cell);
     write_output(file, text);
-    write_values(file, structure, header, sections, box, counts, options);
-    close_output_file(file);
+    write_values(file, conversion, grid);
 }
 
-void write_xd_grid(StructureInfo& structure, const MapHeader& header,
-                   const MapSections& sections, int batch, const std::string& expnam,
-                   Console& console)
-{
-    write_xd_grid(structure, header, sections, batch, expnam, console, WriteOptions{});
-}
+}  // namespace grix

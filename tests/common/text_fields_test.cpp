@@ -10,6 +10,8 @@
 #include <limits>
 #include <random>
 
+using namespace grix;
+
 namespace {
 
 std::vector<float> spread_floats()

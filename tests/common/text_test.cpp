@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace grix;
+
 namespace {
 
 // The same value through printf ("%*.*f" or "%*.*E") and through our formatting.

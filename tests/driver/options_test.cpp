@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace grix;
+
 namespace {
 
 RunOptions batch(std::vector<std::string> args)
@@ -14,18 +16,18 @@ RunOptions batch(std::vector<std::string> args)
 
 TEST(CommandLine, ArgumentCountDecidesTheMode)
 {
-    EXPECT_EQ(batch({}).batch, 0);
-    EXPECT_EQ(batch({}).show_header, 0);
+    EXPECT_FALSE(batch({}).batch);
+    EXPECT_FALSE(batch({}).show_header);
     const RunOptions dump = batch({"-v"});
-    EXPECT_EQ(dump.batch, 0);
-    EXPECT_EQ(dump.show_header, 1);
+    EXPECT_FALSE(dump.batch);
+    EXPECT_TRUE(dump.show_header);
     const RunOptions ignored = batch({"run"});
-    EXPECT_EQ(ignored.batch, 0);
-    EXPECT_EQ(ignored.show_header, 0);
+    EXPECT_FALSE(ignored.batch);
+    EXPECT_FALSE(ignored.show_header);
     EXPECT_EQ(ignored.expnam, "");
     const RunOptions no_dump_in_batch = batch({"-v", "run"});
-    EXPECT_EQ(no_dump_in_batch.batch, 1);
-    EXPECT_EQ(no_dump_in_batch.show_header, 0);
+    EXPECT_TRUE(no_dump_in_batch.batch);
+    EXPECT_FALSE(no_dump_in_batch.show_header);
     EXPECT_EQ(no_dump_in_batch.expnam, "run");
 }
 
@@ -60,8 +62,9 @@ TEST(CommandLine, OptionsAndDefaults)
     for (const Case& c : cases) {
         const RunOptions options = batch(c.args);
         SCOPED_TRACE(c.args.front() + " " + c.args[1]);
-        EXPECT_EQ(options.batch, 1);
-        EXPECT_EQ(options.output_type, c.output_type);
+        EXPECT_TRUE(options.batch);
+        ASSERT_NE(options.format, nullptr);
+        EXPECT_EQ(options.format->name, c.output_type);
         EXPECT_EQ(options.map_type, c.map_type);
         EXPECT_EQ(options.precision, c.precision);
         EXPECT_EQ(options.expnam, "run");

@@ -74,6 +74,14 @@ TEST(InteractiveRun, WrongTypesAreAskedAgain)
     EXPECT_EQ(result.err, NOT_FOUND);
 }
 
+// The CCP4 map is written in batch mode only: the format question does not take it.
+TEST(InteractiveRun, Ccp4IsNoAnswerToTheFormatQuestion)
+{
+    const RunResult result = run_grix({}, "nothing-here fobs ccp4 xd");
+    EXPECT_EQ(result.out, BANNER + EXPNAM_PROMPT + MAP_TYPE_PROMPT + "\n" + FORMAT_PROMPT +
+                              FORMAT_ERROR + FORMAT_PROMPT + "\n");
+}
+
 TEST(InteractiveRun, EndOfInputAtEveryPromptEndsTheRun)
 {
     for (const char* input : {"", "run\n", "run fobs", "run bad bad bad", "run fobs bad"}) {

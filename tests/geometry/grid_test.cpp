@@ -1,6 +1,7 @@
 #include "geometry/grid.hpp"
 
 #include "geometry/cell.hpp"
+#include "reference/reference.hpp"
 #include "support/map_fixture.hpp"
 #include "writers/writer_fixture.hpp"
 
@@ -8,6 +9,8 @@
 
 #include <cmath>
 #include <limits>
+
+using namespace grix;
 
 namespace {
 
@@ -26,22 +29,20 @@ MapHeader make_grid(int msect, const Triple& nxyzi, const Triple& nxyzo, const T
     return header;
 }
 
-std::unique_ptr<StructureInfo> make_orthogonalised(const std::array<float, 6>& cell)
+Cell make_orthogonalised(const std::array<float, 6>& cell)
 {
-    auto structure = make_structure(cell);
-    orthogonalise_cell(*structure);
-    return structure;
+    return orthogonalise_cell({cell[0], cell[1], cell[2], cell[3], cell[4], cell[5]});
 }
 
 // The Cartesian point at a (fractional) grid position: across, down, section.
-Point3 cartesian_at(const StructureInfo& structure, const MapHeader& header,
+Point3 cartesian_at(const Cell& cell, const MapHeader& header,
                     const std::array<double, 3>& position)
 {
     Point3 fractional{};
     for (std::size_t d = 0; d < 3; ++d)
         fractional[static_cast<std::size_t>(direction_axes(header.msect)[d])] =
             static_cast<float>((position[d] + header.nxyzo[d]) / header.nxyzi[d]);
-    return apply_transform(structure.frac_to_cart, fractional);
+    return apply_transform(cell.frac_to_cart, fractional);
 }
 
 TEST(GridToFractional, AssignsGridDirectionsToCrystalAxes)
@@ -108,45 +109,43 @@ TEST(FractionalToGridCell, RoundsDownAndKeepsTheLastPlaneOutside)
 
 TEST(GridOperations, RefuseUnknownSectionDirectionOnStandardOutput)
 {
-    const auto structure = make_orthogonalised(CUBIC);
+    const Cell cell = make_orthogonalised(CUBIC);
     const std::pair<std::string, FatalStream> expected{"Error: unknown section direction.\n",
                                                        FatalStream::out};
     for (const int msect : {0, 4, -1}) {
         const MapHeader header = make_grid(msect, {10, 10, 10}, {0, 0, 0}, {3, 3, 3});
-        const MapSections sections = make_tagged_sections(header);
+        const FourierMap map = make_tagged_map(header);
         EXPECT_EQ(fatal_of([&] { grid_to_fractional(header, {0, 0, 0}); }), expected);
         EXPECT_EQ(fatal_of([&] { fractional_to_grid_cell(header, {0.1f, 0.1f, 0.1f}); }),
                   expected);
-        EXPECT_EQ(fatal_of([&] { cartesian_box(*structure, header); }), expected);
-        EXPECT_EQ(
-            fatal_of([&] { interpolate_density(*structure, header, sections, {1, 1, 1}); }),
-            expected);
+        EXPECT_EQ(fatal_of([&] { cartesian_box(cell, header); }), expected);
+        EXPECT_EQ(fatal_of([&] { interpolate_density(cell, map, {1, 1, 1}); }), expected);
+        EXPECT_EQ(fatal_of([&] { prepare_density_grid(cell, map); }), expected);
     }
 }
 
 TEST(ApplyTransform, UnitFractionalStepGivesTheMatrixColumn)
 {
-    const auto structure = make_orthogonalised({5, 6, 7, 80, 95, 110});
-    const float* m = structure->frac_to_cart.matrix;
-    EXPECT_EQ(apply_transform(structure->frac_to_cart, {1, 0, 0}), (Point3{5, 0, 0}));
-    EXPECT_EQ(apply_transform(structure->frac_to_cart, {0, 0, 1}), (Point3{m[2], m[5], m[8]}));
+    const Cell cell = make_orthogonalised({5, 6, 7, 80, 95, 110});
+    const float* m = cell.frac_to_cart.matrix;
+    EXPECT_EQ(apply_transform(cell.frac_to_cart, {1, 0, 0}), (Point3{5, 0, 0}));
+    EXPECT_EQ(apply_transform(cell.frac_to_cart, {0, 0, 1}), (Point3{m[2], m[5], m[8]}));
 }
 
 TEST(InterpolateDensity, ReproducesGridPointsMidpointsAndInteriorPoints)
 {
     // The tagged values 100 k + 10 j + i are linear in the grid position, so trilinear
     // interpolation gives the same expression anywhere inside the map.
-    const auto structure = make_orthogonalised(CUBIC);
+    const Cell cell = make_orthogonalised(CUBIC);
     const std::pair<std::array<double, 3>, float> cases[] = {
         {{2, 1, 3}, 312},     {{2.5, 1, 3}, 312.5f},      {{2, 1.5, 3}, 317},
         {{2, 1, 3.5}, 362},   {{0.25, 2.5, 4.75}, 500.25f}, {{3.9, 2.9, 4.9}, 522.9f},
     };
     for (const int msect : {1, 2, 3}) {
         const MapHeader header = make_grid(msect, {20, 20, 20}, {0, 0, 0}, {5, 4, 6});
-        const MapSections sections = make_tagged_sections(header);
+        const FourierMap map = make_tagged_map(header);
         for (const auto& [position, expected] : cases)
-            EXPECT_NEAR(interpolate_density(*structure, header, sections,
-                                            cartesian_at(*structure, header, position)),
+            EXPECT_NEAR(interpolate_density(cell, map, cartesian_at(cell, header, position)),
                         expected, 2e-3)
                 << "msect " << msect << " at " << position[0] << " " << position[1] << " "
                 << position[2];
@@ -155,25 +154,23 @@ TEST(InterpolateDensity, ReproducesGridPointsMidpointsAndInteriorPoints)
 
 TEST(InterpolateDensity, GivesZeroOnAndBeyondTheMapBounds)
 {
-    const auto structure = make_orthogonalised(CUBIC);
+    const Cell cell = make_orthogonalised(CUBIC);
     const std::array<double, 3> positions[] = {{4, 1, 1},    {1, 3, 1},    {1, 1, 5},
                                                {-0.5, 1, 1}, {1, -0.5, 1}, {1, 1, -0.5}};
     for (const int msect : {1, 2, 3}) {
         const MapHeader header = make_grid(msect, {20, 20, 20}, {0, 0, 0}, {5, 4, 6});
-        const MapSections sections = make_tagged_sections(header);
+        const FourierMap map = make_tagged_map(header);
         for (const auto& position : positions)
-            EXPECT_EQ(interpolate_density(*structure, header, sections,
-                                          cartesian_at(*structure, header, position)),
-                      0.0f)
+            EXPECT_EQ(interpolate_density(cell, map, cartesian_at(cell, header, position)), 0.0f)
                 << "msect " << msect << " at " << position[0] << " " << position[1] << " "
                 << position[2];
     }
     // A single plane along any direction leaves no cell at all.
     for (const Triple& nxyzt : {Triple{1, 4, 4}, Triple{4, 1, 4}, Triple{4, 4, 1}}) {
         const MapHeader header = make_grid(3, {20, 20, 20}, {0, 0, 0}, nxyzt);
-        const MapSections sections = make_tagged_sections(header);
+        const FourierMap map = make_tagged_map(header);
         for (const float at : {0.0f, 0.25f, 1.0f})
-            EXPECT_EQ(interpolate_density(*structure, header, sections, {at, at, at}), 0.0f);
+            EXPECT_EQ(interpolate_density(cell, map, {at, at, at}), 0.0f);
     }
 }
 
@@ -190,7 +187,7 @@ TEST(InterpolateDensity, ReproducesLinearDensityOnTriclinicCell)
     const auto density_at = [](const std::array<double, 3>& f) {
         return 1.5 + 20 * f[0] - 30 * f[1] + 40 * f[2];
     };
-    const auto structure = make_orthogonalised({5, 6, 7, 80, 95, 110});
+    const Cell cell = make_orthogonalised({5, 6, 7, 80, 95, 110});
 
     for (const int msect : {1, 2, 3}) {
         const MapHeader header = make_grid(msect, {12, 16, 20}, {-3, 2, -5}, {10, 9, 11});
@@ -202,11 +199,11 @@ TEST(InterpolateDensity, ReproducesLinearDensityOnTriclinicCell)
                     (position[d] + header.nxyzo[d]) / header.nxyzi[d];
             return f;
         };
-        MapSections sections = make_tagged_sections(header);
+        FourierMap map = make_tagged_map(header);
         for (std::size_t k = 0; k < 11; ++k)
             for (std::size_t j = 0; j < 9; ++j)
                 for (std::size_t i = 0; i < 10; ++i)
-                    sections[k].values[i + 10 * j] = static_cast<float>(
+                    map.sections[k].values[i + 10 * j] = static_cast<float>(
                         density_at(fractional_at({double(i), double(j), double(k)})));
 
         for (double u = 0.2; u < 8.8; u += 1.1) {
@@ -217,7 +214,7 @@ TEST(InterpolateDensity, ReproducesLinearDensityOnTriclinicCell)
                         static_cast<float>(a * f[0] + b * cg * f[1] + c * cb * f[2]),
                         static_cast<float>(b * sg * f[1] + c * (ca - cb * cg) / sg * f[2]),
                         static_cast<float>(volume / (a * b * sg) * f[2])};
-                    EXPECT_NEAR(interpolate_density(*structure, header, sections, cartesian),
+                    EXPECT_NEAR(interpolate_density(cell, map, cartesian),
                                 density_at(f), 2e-4)
                         << "msect " << msect << " at " << u << " " << v << " " << w;
                 }
@@ -228,9 +225,9 @@ TEST(InterpolateDensity, ReproducesLinearDensityOnTriclinicCell)
 
 TEST(CartesianBox, CubicCellGridIncludingBothFaces)
 {
-    const auto structure = make_orthogonalised(CUBIC);
+    const Cell cell = make_orthogonalised(CUBIC);
     const CartesianBox box =
-        cartesian_box(*structure, make_grid(3, {20, 20, 20}, {0, 0, 0}, {21, 21, 21}));
+        cartesian_box(cell, make_grid(3, {20, 20, 20}, {0, 0, 0}, {21, 21, 21}));
     // Through the tiny off-diagonal terms the box reaches just below 0 in X and Y.
     EXPECT_LT(box.xmin, 0.0f);
     EXPECT_NEAR(box.xmin, -1.0e-10, 0.05e-10);
@@ -243,9 +240,9 @@ TEST(CartesianBox, CubicCellGridIncludingBothFaces)
     EXPECT_EQ((Triple{counts.nx, counts.ny, counts.nz}), (Triple{21, 21, 20}));
 
     // Sections along x: x spans (nxyzt[2] - 1) / nxyzi[2]; the steps keep slots 0, 1, 2.
-    const auto oblong = make_orthogonalised({8, 9, 10, 90, 90, 90});
+    const Cell oblong = make_orthogonalised({8, 9, 10, 90, 90, 90});
     const CartesianBox sideways =
-        cartesian_box(*oblong, make_grid(1, {16, 30, 40}, {0, 0, 0}, {4, 5, 9}));
+        cartesian_box(oblong, make_grid(1, {16, 30, 40}, {0, 0, 0}, {4, 5, 9}));
     EXPECT_EQ((std::array{sideways.xstep, sideways.ystep, sideways.zstep}),
               (std::array{0.5f, 0.3f, 0.25f}));
     EXPECT_FLOAT_EQ(sideways.xmax, 8 * 8 / 40.0f);
@@ -255,7 +252,7 @@ TEST(CartesianBox, CubicCellGridIncludingBothFaces)
 
 TEST(CartesianBox, RefusesGridsWithoutIntervalsOrPoints)
 {
-    const auto structure = make_orthogonalised(CUBIC);
+    const Cell cell = make_orthogonalised(CUBIC);
     const std::tuple<Triple, Triple, const char*> cases[] = {
         {{0, 20, 20}, {3, 3, 3}, "0 intervals per cell along its across direction"},
         {{20, 20, -4}, {3, 3, 3}, "-4 intervals per cell along its section direction"},
@@ -263,7 +260,7 @@ TEST(CartesianBox, RefusesGridsWithoutIntervalsOrPoints)
     };
     for (const auto& [nxyzi, nxyzt, what] : cases) {
         const MapHeader header = make_grid(3, nxyzi, {0, 0, 0}, nxyzt);
-        EXPECT_EQ(fatal_of([&] { cartesian_box(*structure, header); }),
+        EXPECT_EQ(fatal_of([&] { cartesian_box(cell, header); }),
                   std::make_pair("Error: the map grid has " + std::string(what) +
                                      "; it needs at least 1.\n",
                                  FatalStream::err));

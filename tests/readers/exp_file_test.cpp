@@ -2,40 +2,54 @@
 #include "readers/exp_records.hpp"
 #include "readers/paths.hpp"
 
+#include "common/printf_text.hpp"
+#include "driver/conversation.hpp"
+#include "readers/input_file.hpp"
 #include "readers/reader_test_support.hpp"
 #include "support/exp_fixture.hpp"
+#include "support/map_fixture.hpp"
+#include "support/run_capture.hpp"
 #include "support/scratch_dir.hpp"
+#include "support/string_console.hpp"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <filesystem>
-#include <memory>
 #include <sstream>
+
+using namespace grix;
 
 namespace {
 
-struct ExpReading {
-    std::istringstream in;
-    std::ostringstream out, err;
-    Console console{in, out, err};
-    std::unique_ptr<StructureInfo> structure = std::make_unique<StructureInfo>();
+std::vector<Phase> read_exp_text(const std::string& text)
+{
+    std::istringstream file(text);
+    return read_exp_file(file);
+}
 
-    explicit ExpReading(const std::string& answers = "") : in(answers) {}
-    void read(const std::string& expnam, int batch = 0)
-    {
-        read_exp_file(expnam, *structure, batch, console);
-    }
+// What the phase listing and question show with `answers` typed, and the phase chosen.
+struct Choice {
+    std::string out;
+    std::size_t index = 0;
 };
 
-// Reads `text` as the experiment file run.exp.
-std::unique_ptr<ExpReading> read_exp_text(const std::string& text, int batch = 0,
-                                          const std::string& answers = "")
+Choice choose(const std::vector<Phase>& phases, const std::string& answers)
 {
-    ScratchDir dir;
-    write_file_bytes(dir.file("run.exp"), text);
-    auto reading = std::make_unique<ExpReading>(answers);
-    reading->read(dir.file("run"), batch);
-    return reading;
+    StringConsole io(answers);
+    const std::size_t index = choose_phase(io.console, phases);
+    return {io.out.str(), index};
+}
+
+// dir/run.fclc, a map of one point, and unless `exp` is null dir/run.exp holding it.
+// Returns the experiment name dir/run.
+std::string write_run(const ScratchDir& dir, const char* exp)
+{
+    const MapHeader header = make_map_header(1, 1, 1);
+    write_file_bytes(dir.file("run.fclc"), encode_map_file(header, make_tagged_sections(header)));
+    if (exp != nullptr)
+        write_file_bytes(dir.file("run.exp"), exp);
+    return dir.file("run");
 }
 
 FixturePhase garnet_like()
@@ -53,9 +67,6 @@ FixturePhase silicon_nitride()
     phase.atoms = {{"SI", 0.77f, 0.175f, 0.25f, 1, "SI1", 6}, {"N", 0.03f, 0.33f, 0.25f, 1, "N2", 6}};
     return phase;
 }
-
-std::string label(const StructureInfo& s, int i) { return std::string(s.atom_label[i], 12); }
-std::string type(const StructureInfo& s, int i) { return std::string(s.atom_type[i], 3); }
 
 TEST(ExpRecords, FieldConversionsBehaveAsScanf)
 {
@@ -96,82 +107,100 @@ TEST(ExpRecords, LineEndsAndAShortLastRecord)
 
 TEST(ExpFile, LineEndsGiveTheSamePhases)
 {
-    const std::vector<FixturePhase> phases = {garnet_like(), silicon_nitride()};
     for (LineEnd end : {LineEnd::lf, LineEnd::crlf, LineEnd::none}) {
-        const auto reading = read_exp_text(make_exp_file(phases, end), 0, "2\n");
-        const StructureInfo& s = *reading->structure;
-        EXPECT_NE(reading->out.str().find("Phase 2: Phase Name = b-Si3N4\n"
-                                          "Cell:    7.6017    7.6017    2.9063   90.0000   90.0000  120.0000\n"),
+        const std::vector<Phase> phases =
+            read_exp_text(make_exp_file({garnet_like(), silicon_nitride()}, end));
+        ASSERT_EQ(phases.size(), 2u);
+        const Choice choice = choose(phases, "2\n");
+        EXPECT_NE(choice.out.find(
+                      "Phase 2: Phase Name = b-Si3N4\n"
+                      "Cell:    7.6017    7.6017    2.9063   90.0000   90.0000  120.0000\n"),
                   std::string::npos);
-        EXPECT_EQ(s.gamma, 120.0f);
-        ASSERT_EQ(s.natoms, 2);
-        EXPECT_EQ(type(s, 1), std::string("N \0", 3));  // a one-letter type keeps its blank
-        EXPECT_EQ(label(s, 1), std::string("N2         \0", 12));
-        EXPECT_EQ(s.z[1], 0.25f);
+        ASSERT_EQ(choice.index, 1u);
+        const Phase& s = phases[1];
+        EXPECT_EQ(s.key, "CRS2");
+        EXPECT_EQ(s.space_group, "I a 3 d");
+        EXPECT_EQ(s.cell.gamma, 120.0f);
+        EXPECT_EQ(s.atom_count, 2);
+        ASSERT_EQ(s.atoms.size(), 2u);
+        EXPECT_EQ(s.atoms[1].type, "N ");  // a one-letter type keeps its blank
+        EXPECT_EQ(s.atoms[1].label, "N2         ");
+        EXPECT_EQ(s.atoms[1].z, 0.25f);
     }
 }
 
+// The count, the listing and the question of an interactive run, and the phase chosen
+// there or, in batch mode, the first one.
 TEST(ExpFile, ListingQuestionAndChosenPhase)
 {
+    const ScratchDir dir;
     const std::string text = make_exp_file({garnet_like(), silicon_nitride()});
-    const auto reading = read_exp_text(text, 0, "0 3 x 2\n");
+    const std::string expnam = write_run(dir, text.c_str());
+    const RunResult run =
+        run_grix({}, expnam + "\nfclc\nascii\n0 3 x 2\n" + dir.file("out.txt") + "\n0\n");
+    EXPECT_EQ(run.status, 0);
     const std::string question = "Which phase is the fourier map from (1 - 2): ";
-    EXPECT_EQ(reading->out.str(),
-              "Number of phases found in EXP file: 2\n"
-              "Phase 1: Phase Name = garnet\n"
-              "Cell:   12.1877   12.1877   12.1877   90.0000   90.0000   90.0000\n"
-              "Phase 2: Phase Name = b-Si3N4\n"
-              "Cell:    7.6017    7.6017    2.9063   90.0000   90.0000  120.0000\n" +
-                  question + question + question + question);
-    EXPECT_EQ(reading->structure->a, 7.60173f);
-    EXPECT_EQ(reading->structure->natoms, 2);
+    EXPECT_NE(run.out.find("Number of phases found in EXP file: 2\n"
+                           "Phase 1: Phase Name = garnet\n"
+                           "Cell:   12.1877   12.1877   12.1877   90.0000   90.0000   90.0000\n"
+                           "Phase 2: Phase Name = b-Si3N4\n"
+                           "Cell:    7.6017    7.6017    2.9063   90.0000   90.0000  120.0000\n" +
+                           question + question + question + question +
+                           "\nEnter output file name: "),
+              std::string::npos)
+        << run.out;
+    const std::string chosen = read_file_bytes(dir.file("out.txt"));
+    EXPECT_TRUE(chosen.starts_with("Unit cell: 7.601730 ")) << chosen;
+    EXPECT_NE(chosen.find("\nNumber of atoms: 2\n"), std::string::npos);
 
-    EXPECT_NE(fatal_message([&] { read_exp_text(text, 0, "5\n"); }).find("End of input"),
+    const std::vector<Phase> phases = read_exp_text(text);
+    EXPECT_NE(fatal_message([&] { choose(phases, "5\n"); }).find("End of input"),
               std::string::npos);
 
-    const auto batch = read_exp_text(text, 1);
-    EXPECT_EQ(batch->out.str(), "");
-    EXPECT_EQ(batch->structure->a, 12.18772f);
+    const RunResult batch = run_grix({"-ascii", "0", expnam});
+    EXPECT_EQ(batch.status, 0);
+    EXPECT_EQ(batch.out, "");
+    EXPECT_TRUE(read_file_bytes(expnam + ".txt").starts_with("Unit cell: 12.187720 "));
 
-    const auto single = read_exp_text(make_exp_file({silicon_nitride()}));
-    EXPECT_EQ(single->out.str().find("Which phase"), std::string::npos);
-    EXPECT_EQ(single->structure->natoms, 2);
+    const Choice single = choose(read_exp_text(make_exp_file({silicon_nitride()})), "");
+    EXPECT_EQ(single.out.find("Which phase"), std::string::npos);
+    EXPECT_EQ(single.index, 0u);
 }
 
 TEST(ExpFile, ElevenPhasesOfferTen)
 {
     std::vector<FixturePhase> phases(11, silicon_nitride());
     for (int p = 0; p < 11; ++p) {
-        phases[static_cast<std::size_t>(p)].name = format("phase%d", p + 1);
+        phases[static_cast<std::size_t>(p)].name = printf_text("phase%d", p + 1);
         phases[static_cast<std::size_t>(p)].cell[0] = static_cast<float>(p + 1);
     }
-    const auto reading = read_exp_text(make_exp_file(phases), 0, "11 10\n");
-    const std::string out = reading->out.str();
-    EXPECT_NE(out.find("Number of phases found in EXP file: 10\n"), std::string::npos);
-    EXPECT_NE(out.find("Phase 10: Phase Name = phase10\n"), std::string::npos);
-    EXPECT_EQ(out.find("phase11"), std::string::npos);
+    const std::vector<Phase> read = read_exp_text(make_exp_file(phases));
+    ASSERT_EQ(read.size(), 10u);
+    const Choice choice = choose(read, "11 10\n");
+    EXPECT_NE(choice.out.find("Phase 10: Phase Name = phase10\n"), std::string::npos);
+    EXPECT_EQ(choice.out.find("phase11"), std::string::npos);
     const std::string question = "Which phase is the fourier map from (1 - 10): ";
-    EXPECT_EQ(out.substr(out.size() - 2 * question.size()), question + question);
-    EXPECT_EQ(reading->structure->a, 10.0f);
+    EXPECT_EQ(choice.out.substr(choice.out.size() - 2 * question.size()), question + question);
+    EXPECT_EQ(read[choice.index].cell.a, 10.0f);
 }
 
 TEST(ExpFile, AtomLimit)
 {
     FixturePhase full = silicon_nitride();
     full.atoms = numbered_atoms(MAXATOMS);
-    const auto reading = read_exp_text(make_exp_file({full}), 1);
-    const StructureInfo& s = *reading->structure;
-    ASSERT_EQ(s.natoms, MAXATOMS);
-    EXPECT_EQ(label(s, 999), std::string("O1000      \0", 12));
-    EXPECT_EQ(s.x[999], 0.999f);
+    const std::vector<Phase> read = read_exp_text(make_exp_file({full}));
+    ASSERT_EQ(read.at(0).atoms.size(), static_cast<std::size_t>(MAXATOMS));
+    EXPECT_EQ(read[0].atom_count, MAXATOMS);
+    EXPECT_EQ(read[0].atoms[999].label, "O1000      ");
+    EXPECT_EQ(read[0].atoms[999].x, 0.999f);
 
     FixturePhase over = full;
     over.atoms = numbered_atoms(MAXATOMS + 1);
     const std::string messages = "has 1001 atoms.\nCan't handle more than 1000 atoms.\n"
                                  "Recompile after increasing MAXATOMS.\n";
-    EXPECT_EQ(fatal_message([&] { read_exp_text(make_exp_file({over}), 1); }),
+    EXPECT_EQ(fatal_message([&] { read_exp_text(make_exp_file({over})); }),
               "Error: Phase 0 " + messages);
-    EXPECT_EQ(fatal_message([&] { read_exp_text(make_exp_file({full, over}), 0); }),
+    EXPECT_EQ(fatal_message([&] { read_exp_text(make_exp_file({full, over})); }),
               "Error: Phase 1 " + messages);
 }
 
@@ -181,16 +210,19 @@ TEST(ExpFile, LabelsTypesAndNumbersByColumn)
     phase.atoms.push_back({"O", 0.1f, 0.2f, 0.3f, 0.5f, "5LABEL78901", 0});  // 11 columns, no multiplicity
     phase.atoms.push_back({"CA", 0.1f, 0.2f, 0.3f, 0.75f, "E3", 1234});
     phase.name = "name with blanks";
-    const auto reading = read_exp_text(make_exp_file({phase}), 1);
-    const StructureInfo& s = *reading->structure;
-    ASSERT_EQ(s.natoms, 5);
-    EXPECT_EQ(label(s, 0), std::string("Y1         \0", 12));  // multiplicity 24 under the label
-    EXPECT_EQ(label(s, 2), std::string("O6         \0", 12));
-    EXPECT_EQ(label(s, 3), std::string("5LABEL78901\0", 12));
-    EXPECT_EQ(s.occupancy[3], 0.5f);  // the label in column 63 is not part of the numbers
-    EXPECT_EQ(label(s, 4), std::string("E3         \0", 12));
-    EXPECT_EQ(s.occupancy[4], 0.75f);
-    EXPECT_EQ(s.y[2], 0.053912f);
+    const std::vector<Phase> read = read_exp_text(make_exp_file({phase}));
+    ASSERT_EQ(read.size(), 1u);
+    const std::vector<Atom>& atoms = read[0].atoms;
+    ASSERT_EQ(atoms.size(), 5u);
+    EXPECT_EQ(read[0].name, "name");
+    EXPECT_EQ(atoms[0].label, "Y1         ");  // multiplicity 24 under the label
+    EXPECT_EQ(atoms[1].type, "FE");
+    EXPECT_EQ(atoms[2].label, "O6         ");
+    EXPECT_EQ(atoms[3].label, "5LABEL78901");
+    EXPECT_EQ(atoms[3].occupancy, 0.5f);  // the label in column 63 is not part of the numbers
+    EXPECT_EQ(atoms[4].label, "E3         ");
+    EXPECT_EQ(atoms[4].occupancy, 0.75f);
+    EXPECT_EQ(atoms[2].y, 0.053912f);
 }
 
 TEST(ExpFile, OtherPhaseRecordsBeforeTheAtomCount)
@@ -198,11 +230,11 @@ TEST(ExpFile, OtherPhaseRecordsBeforeTheAtomCount)
     FixturePhase phase{"H3OSbF6", {10.13996f, 10.13996f, 10.13996f, 90, 90, 90}, {}, {}, true};
     phase.atoms = {{"SB", 0, 0, 0, 1, "Sb", 8}, {"O", 0.25f, 0.25f, 0.25f, 1, "O", 8},
                    {"F", 0.058879f, 0.140879f, 0.3957f, 1, "F", 48}};
-    const auto reading = read_exp_text(make_exp_file({phase, silicon_nitride()}), 1);
-    const StructureInfo& s = *reading->structure;
-    EXPECT_EQ(s.a, 10.13996f);
-    ASSERT_EQ(s.natoms, 3);
-    EXPECT_EQ(s.z[2], 0.3957f);
+    const std::vector<Phase> read = read_exp_text(make_exp_file({phase, silicon_nitride()}));
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].cell.a, 10.13996f);
+    ASSERT_EQ(read[0].atoms.size(), 3u);
+    EXPECT_EQ(read[0].atoms[2].z, 0.3957f);
 }
 
 TEST(ExpFile, AtomCountsOfZeroOrLessStillSearchForTheAtoms)
@@ -211,10 +243,11 @@ TEST(ExpFile, AtomCountsOfZeroOrLessStillSearchForTheAtoms)
     none.atoms.clear();
     none.natom = -2;
     // The search for the first atom record runs into the next phase's atoms.
-    const auto reading = read_exp_text(make_exp_file({none, garnet_like()}), 0);
-    EXPECT_NE(reading->out.str().find("Number of phases found in EXP file: 1\n"), std::string::npos);
-    EXPECT_EQ(reading->structure->natoms, -2);
-    EXPECT_EQ(reading->structure->gamma, 120.0f);
+    const std::vector<Phase> read = read_exp_text(make_exp_file({none, garnet_like()}));
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].atom_count, -2);
+    EXPECT_TRUE(read[0].atoms.empty());
+    EXPECT_EQ(read[0].cell.gamma, 120.0f);
 }
 
 TEST(ExpFile, FileEndsInsideAPhase)
@@ -242,10 +275,12 @@ TEST(ExpFile, FileEndsInsideAPhase)
         const std::vector<std::string> kept(records.begin(), records.begin() + static_cast<long>(c.kept));
         std::string text = join_records(kept, LineEnd::lf);
         text.pop_back();
-        const auto reading = read_exp_text(text, 1);
-        EXPECT_EQ(reading->structure->a, c.a) << c.kept;
-        EXPECT_EQ(reading->structure->gamma, c.gamma) << c.kept;
-        EXPECT_EQ(reading->structure->natoms, c.natoms) << c.kept;
+        const std::vector<Phase> read = read_exp_text(text);
+        ASSERT_EQ(read.size(), 1u) << c.kept;
+        EXPECT_EQ(read[0].cell.a, c.a) << c.kept;
+        EXPECT_EQ(read[0].cell.gamma, c.gamma) << c.kept;
+        EXPECT_EQ(read[0].atom_count, c.natoms) << c.kept;
+        EXPECT_EQ(read[0].atoms.size(), static_cast<std::size_t>(c.natoms)) << c.kept;
     }
 }
 
@@ -258,32 +293,42 @@ TEST(ExpFile, FieldsThatDoNotConvertAreZero)
         if (record.rfind("CRS1  ABC ", 0) == 0)
             record = exp_record("CRS1  ABC   12.5 abc 3");
     }
-    const auto reading = read_exp_text(join_records(records), 0);
-    EXPECT_NE(reading->out.str().find("Phase 1: Phase Name = \nCell:   12.5000    0.0000    0.0000"),
+    const Choice choice = choose(read_exp_text(join_records(records)), "");
+    EXPECT_NE(choice.out.find("Phase 1: Phase Name = \nCell:   12.5000    0.0000    0.0000"),
               std::string::npos);
 }
 
-TEST(ExpFile, NonFatalFailuresZeroTheCellOnly)
+// A missing or phaseless experiment file is said on standard output in interactive mode
+// only; the run goes on with a zero cell and no atoms.
+TEST(ExpFile, NonFatalFailuresZeroTheCellAndAtoms)
 {
-    const std::string missing_lines = "Can't get unit cell information.\nSetting unit cell to zero.\n"
+    const std::string missing_lines = "Can't get unit cell information.\n"
+                                      "Setting unit cell to zero.\n"
                                       "This may make some output formats unreadable.\n";
-    ScratchDir dir;
-    for (int batch : {0, 1}) {
-        ExpReading reading;
-        reading.structure->a = reading.structure->natoms = 5;
-        reading.structure->x[0] = 0.5f;
-        reading.read(dir.file("Run1"), batch);
+    const std::string empty_lines = "Number of phases found in EXP file: 0\n"
+                                    "No phase information. Setting unit cell to zero.\n"
+                                    "This may make sone output formats unreadable.\n";
+    const std::string zero_dump = "Unit cell: 0.000000 0.000000 0.000000 0.000000 0.000000 "
+                                  "0.000000\nNumber of atoms: 0\nNumber of sections: 1\n";
+    for (const char* exp : {static_cast<const char*>(nullptr), ""}) {
+        ScratchDir dir;
+        const std::string expnam = write_run(dir, exp);
         // The message names the whole name upper-cased, directory included.
-        EXPECT_EQ(reading.out.str(), batch ? "" : "Can't find " +
-                  to_upper_ascii(dir.file("Run1.exp")) + ".\n" + missing_lines);
-        EXPECT_EQ(reading.structure->a, 0.0f);
-        EXPECT_EQ(reading.structure->natoms, 0);
-        EXPECT_EQ(reading.structure->x[0], 0.5f);
+        const std::string said = exp ? empty_lines
+                                     : "Can't find " + to_upper_ascii(expnam + ".exp") + ".\n" +
+                                           missing_lines;
+        const RunResult asked =
+            run_grix({}, expnam + "\nfclc\nascii\n" + dir.file("out.txt") + "\n0\n");
+        EXPECT_EQ(asked.status, 0);
+        EXPECT_NE(asked.out.find("Type: \n" + said + "\nEnter output file name: "),
+                  std::string::npos)
+            << asked.out;
+        EXPECT_TRUE(read_file_bytes(dir.file("out.txt")).starts_with(zero_dump));
 
-        const auto empty = read_exp_text("", batch);
-        EXPECT_EQ(empty->out.str(), batch ? "" : "Number of phases found in EXP file: 0\n"
-                  "No phase information. Setting unit cell to zero.\n"
-                  "This may make sone output formats unreadable.\n");
+        const RunResult batch = run_grix({"-a", "0", expnam});
+        EXPECT_EQ(batch.status, 0);
+        EXPECT_EQ(batch.out, "");
+        EXPECT_TRUE(read_file_bytes(expnam + ".txt").starts_with(zero_dump));
     }
 }
 
@@ -293,9 +338,12 @@ TEST(ExpFile, UpperCaseNamesAndMixedCaseDirectories)
     std::filesystem::create_directory(dir.file("Data"));
     for (const char* stored : {"Data/Run1.exp", "Data/RUN1.EXP"}) {
         write_file_bytes(dir.file(stored), make_exp_file({garnet_like()}));
-        ExpReading reading;
-        reading.read(dir.file("Data/Run1"), 1);
-        EXPECT_EQ(reading.structure->natoms, 3) << stored;
+        std::vector<FailedOpen> failures;
+        std::optional<InputFile> file =
+            open_first(exp_file_candidates(dir.file("Data/Run1")), failures);
+        ASSERT_TRUE(file) << stored;
+        EXPECT_EQ(file->name, dir.file(stored));
+        EXPECT_EQ(read_exp_file(file->stream).at(0).atoms.size(), 3u) << stored;
         std::filesystem::remove(dir.file(stored));
     }
 }

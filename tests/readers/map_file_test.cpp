@@ -4,25 +4,15 @@
 #include "support/map_fixture.hpp"
 #include "support/scratch_dir.hpp"
 
+#include "common/printf_text.hpp"
+#include "support/run_capture.hpp"
+
+#include <cerrno>
 #include <filesystem>
-#include <sstream>
+
+using namespace grix;
 
 namespace {
-
-struct MapReading {
-    std::istringstream in;
-    std::ostringstream out, err;
-    Console console{in, out, err};
-    MapHeader header;
-    MapSections sections;
-    std::string expnam;
-
-    void read(std::string name, int show_header = 0)
-    {
-        expnam = std::move(name);
-        read_map_file(expnam, "FCLC", show_header, header, sections, console);
-    }
-};
 
 void expect_same_sections(const MapSections& read, const MapSections& written)
 {
@@ -43,8 +33,8 @@ TEST(MapFile, FoundUnderEachNameFormAndWholeNameFormsFirst)
         write_file_bytes(dir.file(stored), encode_map_file(header, make_tagged_sections(header)));
         MapReading reading;
         reading.read(dir.file("Data/Run1.exp"));
-        EXPECT_EQ(reading.expnam, dir.file("Data/Run1")) << stored;
-        EXPECT_EQ(reading.sections.size(), 4u) << stored;
+        EXPECT_EQ(reading.name, dir.file(stored));
+        EXPECT_EQ(reading.map.sections.size(), 4u) << stored;
     }
 
     // data/run1.fcl is the third name tried; Data/run1.fclc only comes after all four.
@@ -57,11 +47,17 @@ TEST(MapFile, FoundUnderEachNameFormAndWholeNameFormsFirst)
     write_file_bytes(dir.file("Data/run1.fclc"), encode_map_file(mixed, make_tagged_sections(mixed)));
     MapReading reading;
     reading.read(dir.file("Data/Run1"));
-    EXPECT_EQ(reading.sections.size(), 1u);
+    EXPECT_EQ(reading.map.sections.size(), 1u);
 
-    MapReading missing;
-    EXPECT_EQ(fatal_message([&] { missing.read(dir.file("Data/none")); }),
-              "Could not find Fourier map file.\n");
+    // Every name is tried, and each failure kept with its reason.
+    const std::vector<std::string> names = map_file_candidates(dir.file("Data/none"), "FCLC");
+    std::vector<FailedOpen> failures;
+    EXPECT_FALSE(open_first(names, failures));
+    ASSERT_EQ(failures.size(), names.size());
+    for (std::size_t n = 0; n < names.size(); ++n) {
+        EXPECT_EQ(failures[n].name, names[n]);
+        EXPECT_EQ(failures[n].error, ENOENT);
+    }
 }
 
 TEST(MapFile, RecordSizeFromTheZeroPaddingAndSectionsWithTails)
@@ -75,13 +71,13 @@ TEST(MapFile, RecordSizeFromTheZeroPaddingAndSectionsWithTails)
             section.values.back() = -7.5f;
         write_file_bytes(dir.file("run.fclc"), encode_map_file(header, sections, record_size));
         MapReading reading;
-        reading.read(dir.file("run"), 1);
-        EXPECT_NE(reading.out.str().find(format("\nrecord_size = %d\n", record_size)),
+        reading.read(dir.file("run"));
+        EXPECT_NE(reading.dump.find(printf_text("\nrecord_size = %d\n", record_size)),
                   std::string::npos);
-        EXPECT_EQ(reading.header.nrho, 9);
-        EXPECT_EQ(reading.header.msect, 2);
-        EXPECT_EQ(reading.header.rmin, -1.0f);
-        expect_same_sections(reading.sections, sections);
+        EXPECT_EQ(reading.map.header.nrho, 9);
+        EXPECT_EQ(reading.map.header.msect, 2);
+        EXPECT_EQ(reading.map.header.rmin, -1.0f);
+        expect_same_sections(reading.map.sections, sections);
     }
 }
 
@@ -92,7 +88,7 @@ TEST(MapFile, NoSectionsAndMissingLastTail)
     write_file_bytes(dir.file("run.fclc"), encode_map_file(empty, {}));
     MapReading reading;
     reading.read(dir.file("run"));
-    EXPECT_TRUE(reading.sections.empty());
+    EXPECT_TRUE(reading.map.sections.empty());
 
     const MapHeader header = make_map_header(3, 2, 2);
     MapSections sections = make_tagged_sections(header);
@@ -102,7 +98,7 @@ TEST(MapFile, NoSectionsAndMissingLastTail)
     MapReading cut;
     cut.read(dir.file("cut"));
     sections[1].tail[0] = sections[1].tail[1] = 0;
-    expect_same_sections(cut.sections, sections);
+    expect_same_sections(cut.map.sections, sections);
 }
 
 TEST(MapFile, NoDataFound)
@@ -121,26 +117,31 @@ TEST(MapFile, NoDataFound)
     }
 }
 
+// "-v" alone: an interactive run that shows the header after the format question.
 TEST(MapFile, HeaderDump)
 {
     ScratchDir dir;
     const MapHeader header = make_map_header(3, 2, 1);
-    write_file_bytes(dir.file("run.fclc"), encode_map_file(header, make_tagged_sections(header), 256));
-    MapReading reading;
-    reading.read(dir.file("run"), 1);
+    write_file_bytes(dir.file("run.fclc"),
+                     encode_map_file(header, make_tagged_sections(header), 256));
+    const RunResult result =
+        run_grix({"-v"}, dir.file("run") + "\nfclc\nwingx\n" + dir.file("out.map") + "\n");
+    EXPECT_EQ(result.status, 0);
     // The 66-column texts keep their trailing blanks.
-    EXPECT_EQ(reading.out.str(),
-              "title = test map" + std::string(58, ' ') + "\n"
-              "phase = test phase" + std::string(56, ' ') + "\n"
-              "maptyp = FCLC\n"
-              "cell: 10.000000 10.000000 10.000000 90.000000 90.000000 90.000000 1000.000000 \n"
-              "record_size = 256\n"
-              "nxyzi: 20 20 20 \n"
-              "nxyzo: 0 0 0 \n"
-              "nxyzt: 3 2 1 \n"
-              "msect = 3\n"
-              "nrho = 6\n"
-              "rmax = 1.000000, rmin = -1.000000, srho = 0.500000\n");
+    const std::string dump =
+        "title = test map" + std::string(58, ' ') + "\n"
+        "phase = test phase" + std::string(56, ' ') + "\n"
+        "maptyp = FCLC\n"
+        "cell: 10.000000 10.000000 10.000000 90.000000 90.000000 90.000000 1000.000000 \n"
+        "record_size = 256\n"
+        "nxyzi: 20 20 20 \n"
+        "nxyzo: 0 0 0 \n"
+        "nxyzt: 3 2 1 \n"
+        "msect = 3\n"
+        "nrho = 6\n"
+        "rmax = 1.000000, rmin = -1.000000, srho = 0.500000\n";
+    EXPECT_NE(result.out.find("Type: \n" + dump + "Can't find "), std::string::npos)
+        << result.out;
 }
 
 TEST(MapFile, UnsoundHeadersRefusedBeforeAnyMemoryIsTaken)
@@ -173,13 +174,12 @@ TEST(MapFile, UnsoundHeadersRefusedBeforeAnyMemoryIsTaken)
         bytes.resize(bytes.size() - static_cast<std::size_t>(c.cut_bytes));
         write_file_bytes(dir.file("run.fclc"), bytes);
         MapReading reading;
-        const std::string message = fatal_message([&] { reading.read(dir.file("run"), 1); });
+        const std::string message = fatal_message([&] { reading.read(dir.file("run")); });
         EXPECT_EQ(message.rfind("Error reading Fourier map file " + dir.file("run.fclc") + "; ", 0), 0u)
             << c.what << ": " << message;
         EXPECT_NE(message.find(c.message_part), std::string::npos) << c.what << ": " << message;
-        EXPECT_TRUE(reading.sections.empty()) << c.what;
         // The dump still shows what was read.
-        EXPECT_NE(reading.out.str().find(format("\nnxyzt: %d %d %d \n", c.nxyzt[0], c.nxyzt[1],
+        EXPECT_NE(reading.dump.find(printf_text("\nnxyzt: %d %d %d \n", c.nxyzt[0], c.nxyzt[1],
                                                 c.nxyzt[2])), std::string::npos) << c.what;
     }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace grix;
+
 namespace {
 
 TEST(ExperimentName, CutAtTheFirstDotOfTheFinalComponent)
@@ -12,11 +14,8 @@ TEST(ExperimentName, CutAtTheFirstDotOfTheFinalComponent)
         {"a.b/c.d.e", "a.b/c"},      {"dir\\x.y", "dir\\x"},
         {".hidden", ""},             {"data/", "data/"},
     };
-    for (const auto& [typed, cut] : cases) {
-        std::string expnam = typed;
-        cut_at_extension(expnam);
-        EXPECT_EQ(expnam, cut) << typed;
-    }
+    for (const auto& [typed, cut] : cases)
+        EXPECT_EQ(cut_at_extension(typed), cut) << typed;
 }
 
 TEST(CandidateNames, MapFileWholeNameFirstThenFinalComponentOnly)

@@ -1,10 +1,12 @@
 #include "refusals/refusal_fixture.hpp"
 
-#include "common/console.hpp"
+#include "common/printf_text.hpp"
 #include "support/map_fixture.hpp"
 #include "support/run_capture.hpp"
 
 #include <gtest/gtest.h>
+
+using namespace grix;
 
 namespace {
 
@@ -30,7 +32,7 @@ TEST(Answers, EndOfInputAtEveryQuestion)
 {
     const char* asked[] = {"the experiment name", "the map type", "the output format",
                            "the phase number", "the output file name", "the ascii precision"};
-    for (const OutputFormat& output : OUTPUT_FORMATS) {
+    for (const FormatCase& output : FORMAT_CASES) {
         if (*output.answer == '\0')
             continue;
         const ScratchDir dir;
@@ -40,10 +42,11 @@ TEST(Answers, EndOfInputAtEveryQuestion)
         if (output.extension == std::string(".txt"))
             answers.push_back("3");
         for (std::size_t given = 0; given < answers.size(); ++given) {
-            SCOPED_TRACE(format("%s, %zu answers", output.answer, given));
+            SCOPED_TRACE(printf_text("%s, %zu answers", output.answer, given));
             const RunResult result = run_grix({}, joined(answers, given));
             EXPECT_EQ(result.status, 1);
-            EXPECT_EQ(result.err, format("End of input while waiting for %s.\n", asked[given]));
+            EXPECT_EQ(result.err,
+                      printf_text("End of input while waiting for %s.\n", asked[given]));
         }
         EXPECT_EQ(run_grix({}, joined(answers, answers.size())).status, 0) << output.answer;
     }
@@ -79,14 +82,14 @@ TEST(Answers, NumericQuestionsAskAgain)
 // file is opened, with every format that asks for one.
 TEST(Answers, OutputFileNameLength)
 {
-    for (const OutputFormat& output : OUTPUT_FORMATS) {
+    for (const FormatCase& output : FORMAT_CASES) {
         if (*output.answer == '\0')
             continue;
         const ScratchDir dir;
         const std::string expnam = write_run_files(dir, make_map_header(3, 2, 2));
         const std::string base = dir.file("missing/");
         for (const std::size_t length : {259u, 260u}) {
-            SCOPED_TRACE(format("%s, %zu characters", output.answer, length));
+            SCOPED_TRACE(printf_text("%s, %zu characters", output.answer, length));
             const std::string name = base + std::string(length - base.size(), 'n');
             const RunResult result =
                 run_grix({}, expnam + "\nfclc\n" + output.answer + "\n" + name + "\n3\n");

@@ -1,32 +1,32 @@
 #include "readers/map_file.hpp"
 
 #include "common/fatal.hpp"
+#include "common/printf_text.hpp"
+#include "readers/reader_test_support.hpp"
 #include "support/map_fixture.hpp"
 #include "support/scratch_dir.hpp"
 
 #include <climits>
-#include <sstream>
 
 #include <gtest/gtest.h>
+
+using namespace grix;
 
 namespace {
 
 struct MapRead {
     std::string error;  // the fatal message; empty when the map was read
-    MapHeader header;
     MapSections sections;
 };
 
 MapRead read_map_bytes(const ScratchDir& dir, const std::string& bytes)
 {
     write_file_bytes(dir.file("run.fclc"), bytes);
-    std::istringstream in;
-    std::ostringstream out, err;
-    Console console{in, out, err};
+    MapReading reading;
     MapRead read;
-    std::string expnam = dir.file("run");
     try {
-        read_map_file(expnam, "FCLC", 0, read.header, read.sections, console);
+        reading.read(dir.file("run"));
+        read.sections = std::move(reading.map.sections);
     } catch (const FatalError& error) {
         EXPECT_EQ(error.stream, FatalStream::err);
         read.error = error.what();
@@ -48,7 +48,7 @@ TEST(MapFileRefusals, CutAfterEveryByte)
         const std::string name = dir.file("run.fclc");
         ASSERT_EQ(whole.size(), 2 * record_size + 2 * section_bytes);
         for (std::size_t size = 0; size <= whole.size(); ++size) {
-            SCOPED_TRACE(format("record size %zu, %zu bytes", record_size, size));
+            SCOPED_TRACE(printf_text("record size %zu, %zu bytes", record_size, size));
             const MapRead read = read_map_bytes(dir, whole.substr(0, size));
             if (size < record_size + 4) {
                 EXPECT_EQ(read.error, "Error reading Fourier map file; no data found.\n");
@@ -93,7 +93,8 @@ TEST(MapFileRefusals, HeaderValuesAtTheirLimits)
         {{0, 0, 0}, 0, ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(format("nxyzt %d %d %d, nrho %d", c.nxyzt[0], c.nxyzt[1], c.nxyzt[2], c.nrho));
+        SCOPED_TRACE(printf_text("nxyzt %d %d %d, nrho %d", c.nxyzt[0], c.nxyzt[1], c.nxyzt[2],
+                                 c.nrho));
         MapHeader header = make_map_header(3, 2, 2);
         std::copy(c.nxyzt, c.nxyzt + 3, header.nxyzt);
         header.nrho = c.nrho;

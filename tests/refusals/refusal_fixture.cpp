@@ -3,14 +3,14 @@
 #include "support/exp_fixture.hpp"
 #include "support/map_fixture.hpp"
 
-std::vector<std::string> batch_args(const OutputFormat& format, const std::string& expnam)
+std::vector<std::string> batch_args(const FormatCase& format, const std::string& expnam)
 {
     std::vector<std::string> args = format.option;
     args.push_back(expnam);
     return args;
 }
 
-std::string write_run_files(const ScratchDir& dir, const MapHeader& header, int phases)
+std::string write_run_files(const ScratchDir& dir, const grix::MapHeader& header, int phases)
 {
     FixturePhase cubic;
     cubic.name = "cubic";

@@ -1,6 +1,6 @@
 #include "refusals/refusal_fixture.hpp"
 
-#include "common/console.hpp"
+#include "common/printf_text.hpp"
 #include "support/map_fixture.hpp"
 #include "support/run_capture.hpp"
 
@@ -8,13 +8,15 @@
 
 #include <gtest/gtest.h>
 
+using namespace grix;
+
 namespace {
 
 constexpr const char* DIRECTION_NAMES[3] = {"across", "down", "section"};
 
 // A grid without intervals per cell or without points along one direction: the formats
 // that keep the map's grid write it as the file states it, the resampling ones cannot
-// place a single point and refuse, leaving their file empty.
+// place a single point and refuse before their file is opened.
 TEST(WriterRefusals, GridWithoutIntervalsOrPoints)
 {
     struct Case {
@@ -32,25 +34,23 @@ TEST(WriterRefusals, GridWithoutIntervalsOrPoints)
             MapHeader header = make_map_header(3, 2, 2);
             (c.intervals ? header.nxyzi : header.nxyzt)[d] = c.value;
             header.nrho = std::max(header.nxyzt[0] * header.nxyzt[1], 0);
-            for (const OutputFormat& output : OUTPUT_FORMATS) {
-                SCOPED_TRACE(format("%s %s[%d] = %d", output.extension, field, d, c.value));
+            for (const FormatCase& output : FORMAT_CASES) {
+                SCOPED_TRACE(printf_text("%s %s[%d] = %d", output.extension, field, d, c.value));
                 const ScratchDir dir;
                 const std::string expnam = write_run_files(dir, header);
                 const RunResult result = run_grix(batch_args(output, expnam));
-                const std::string written = read_file_bytes(expnam + output.extension);
                 EXPECT_EQ(result.out, "");
                 if (!output.resampled) {
                     EXPECT_EQ(result.status, 0);
                     EXPECT_EQ(result.err, "");
-                    EXPECT_NE(written, "");
+                    EXPECT_NE(read_file_bytes(expnam + output.extension), "");
                     continue;
                 }
                 EXPECT_EQ(result.status, 1);
-                EXPECT_EQ(result.err, format("Error: the map grid has %d %s along its %s "
-                                             "direction; it needs at least 1.\n",
-                                             c.value, counted, DIRECTION_NAMES[d]));
-                EXPECT_TRUE(std::filesystem::exists(expnam + output.extension));
-                EXPECT_EQ(written, "");
+                EXPECT_EQ(result.err, printf_text("Error: the map grid has %d %s along its %s "
+                                                  "direction; it needs at least 1.\n",
+                                                  c.value, counted, DIRECTION_NAMES[d]));
+                EXPECT_FALSE(std::filesystem::exists(expnam + output.extension));
             }
         }
     }
@@ -66,9 +66,9 @@ TEST(WriterRefusals, FullDiskAtAWriteAndAtTheClose)
     for (const MapHeader& header : {make_map_header(3, 2, 2), make_map_header(80, 80, 45)}) {
         const ScratchDir dir;
         const std::string expnam = write_run_files(dir, header);
-        for (const OutputFormat& output : OUTPUT_FORMATS) {
+        for (const FormatCase& output : FORMAT_CASES) {
             const std::string name = expnam + output.extension;
-            SCOPED_TRACE(name + format(" for %d sections", header.nxyzt[2]));
+            SCOPED_TRACE(name + printf_text(" for %d sections", header.nxyzt[2]));
             std::filesystem::create_symlink("/dev/full", name);
             const RunResult result = run_grix(batch_args(output, expnam));
             EXPECT_EQ(result.status, 1);

@@ -1,6 +1,8 @@
 #include "support/exp_fixture.hpp"
 
-#include "common/console.hpp"
+#include "common/printf_text.hpp"
+
+using grix::printf_text;
 
 namespace {
 
@@ -14,12 +16,13 @@ std::string phase_key(std::size_t index)
 std::string atom_record(const std::string& key, int number, const FixtureAtom& atom)
 {
     // Columns 9-11 hold three digits of the atom number; the reader never looks at them.
-    std::string text = format("%s  AT%3dA  %-2s      %10.6f%10.6f%10.6f%10.6f", key.c_str(),
-                              number % 1000, atom.type.c_str(), static_cast<double>(atom.x),
-                              static_cast<double>(atom.y), static_cast<double>(atom.z),
-                              static_cast<double>(atom.occupancy));
+    std::string text = printf_text("%s  AT%3dA  %-2s      %10.6f%10.6f%10.6f%10.6f",
+                                   key.c_str(), number % 1000, atom.type.c_str(),
+                                   static_cast<double>(atom.x), static_cast<double>(atom.y),
+                                   static_cast<double>(atom.z),
+                                   static_cast<double>(atom.occupancy));
     if (atom.multiplicity > 0)
-        text += format("%-8s%4d 000", atom.label.c_str(), atom.multiplicity);
+        text += printf_text("%-8s%4d 000", atom.label.c_str(), atom.multiplicity);
     else
         text += atom.label;
     return text;
@@ -37,21 +40,22 @@ void append_phase(std::vector<std::string>& records, const std::string& key,
         records.push_back(exp_record(key + "   F000     27.261   927.945"));
         records.push_back(exp_record(key + "   FRML1SB          8.00O           8.00"));
     }
-    records.push_back(exp_record(format("%s   NATOM  %3d", key.c_str(), natom)));
-    records.push_back(exp_record(format("%s  ABC   %10.6f%10.6f%10.6f    Y    0", key.c_str(),
-                                        static_cast<double>(cell[0]),
-                                        static_cast<double>(cell[1]),
-                                        static_cast<double>(cell[2]))));
+    records.push_back(exp_record(printf_text("%s   NATOM  %3d", key.c_str(), natom)));
+    records.push_back(exp_record(printf_text("%s  ABC   %10.6f%10.6f%10.6f    Y    0",
+                                             key.c_str(), static_cast<double>(cell[0]),
+                                             static_cast<double>(cell[1]),
+                                             static_cast<double>(cell[2]))));
     records.push_back(exp_record(key + "  ABCSIG  0.000650  0.000650  0.000650"));
-    records.push_back(exp_record(format("%s  ANGLES%10.4f%10.4f%10.4f", key.c_str(),
-                                        static_cast<double>(cell[3]),
-                                        static_cast<double>(cell[4]),
-                                        static_cast<double>(cell[5]))));
+    records.push_back(exp_record(printf_text("%s  ANGLES%10.4f%10.4f%10.4f", key.c_str(),
+                                             static_cast<double>(cell[3]),
+                                             static_cast<double>(cell[4]),
+                                             static_cast<double>(cell[5]))));
     records.push_back(exp_record(key + "  ANGSIG    0.0000    0.0000    0.0000"));
     for (std::size_t i = 0; i < phase.atoms.size(); ++i) {
         const int number = static_cast<int>(i) + 1;
         records.push_back(exp_record(atom_record(key, number, phase.atoms[i])));
-        records.push_back(exp_record(format("%s  AT%3dB  0.007186", key.c_str(), number % 1000) +
+        records.push_back(exp_record(printf_text("%s  AT%3dB  0.007186", key.c_str(),
+                                                 number % 1000) +
                                      std::string(52, ' ') + "I  U"));
     }
     records.push_back(exp_record(key + "  CELVOL       1810.416"));
@@ -72,7 +76,7 @@ std::vector<FixtureAtom> numbered_atoms(int count)
     std::vector<FixtureAtom> atoms;
     for (int i = 0; i < count; ++i) {
         const float f = static_cast<float>(i % 1000) / 1000.0f;
-        atoms.push_back({"O", f, 0.5f, 1.0f - f, 1.0f, format("O%d", i + 1), 0});
+        atoms.push_back({"O", f, 0.5f, 1.0f - f, 1.0f, printf_text("O%d", i + 1), 0});
     }
     return atoms;
 }

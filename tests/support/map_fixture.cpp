@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+using namespace grix;
+
 namespace {
 
 void append_text(std::string& bytes, const char* text, std::size_t width)

@@ -1,17 +1,17 @@
 // Builds GSAS Fourier map files byte for byte, for tests of every stage.
 #pragma once
 
-#include "common/records.hpp"
+#include "common/fourier_map.hpp"
 
 #include <string>
 
 // A header for a map of nxyzt points with nrho = nxyzt[0] * nxyzt[1]; cell 10 10 10 90 90 90.
-MapHeader make_map_header(int across, int down, int sections, int msect = 3);
+grix::MapHeader make_map_header(int across, int down, int sections, int msect = 3);
 
 // Sections whose values say where they came from: 100 x section + 10 x down + across.
-MapSections make_tagged_sections(const MapHeader& header);
+grix::MapSections make_tagged_sections(const grix::MapHeader& header);
 
 // The file image: record 1 (texts and cell, zero padded), record 2 (grid words), each
 // `record_size` bytes, then every section's nrho values and its two tail words.
-std::string encode_map_file(const MapHeader& header, const MapSections& sections,
+std::string encode_map_file(const grix::MapHeader& header, const grix::MapSections& sections,
                             int record_size = 512);

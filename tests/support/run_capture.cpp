@@ -1,9 +1,11 @@
 #include "support/run_capture.hpp"
 
-#include "common/console.hpp"
+#include "driver/console.hpp"
 #include "driver/run.hpp"
 
 #include <sstream>
+
+using namespace grix;
 
 RunResult run_grix(const std::vector<std::string>& args, const std::string& input)
 {

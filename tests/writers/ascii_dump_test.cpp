@@ -1,7 +1,7 @@
 #include "writers/ascii_dump.hpp"
 
-#include "common/fatal.hpp"
 #include "support/map_fixture.hpp"
+#include "support/run_capture.hpp"
 #include "support/scratch_dir.hpp"
 #include "writers/writer_fixture.hpp"
 
@@ -9,17 +9,15 @@
 
 #include <filesystem>
 
+using namespace grix;
+
 namespace {
 
-// The dump written in batch mode; batch mode prints nothing.
-std::string dump(const StructureInfo& structure, const MapHeader& header,
-                 const MapSections& sections, int precision)
+// The dump as a batch run writes it.
+std::string dump(const Phase& phase, const MapHeader& header, const MapSections& sections,
+                 int precision)
 {
-    ScratchDir dir;
-    StringConsole io;
-    write_ascii_dump(structure, header, sections, 1, precision, dir.file("run"), io.console);
-    EXPECT_EQ(io.out.str(), "");
-    return read_file_bytes(dir.file("run.txt"));
+    return write_with("ASCII", {header, sections}, phase, precision);
 }
 
 // The part of a dump from the first section heading on.
@@ -38,11 +36,11 @@ MapSections one_value(float value)
 
 TEST(AsciiDump, WholeFile)
 {
-    const auto structure = make_structure({5.5f, 6, 7.25f, 90, 95.5f, 120},
-                                          {{"O1         ", 0.1f, 0.2f, 0.3f, 1},
-                                           {"Fe2", 0.5f, 0.25f, 0, 0.5f}});
+    const Phase phase = make_phase({5.5f, 6, 7.25f, 90, 95.5f, 120},
+                                   {{"O1         ", 0.1f, 0.2f, 0.3f, 1},
+                                    {"Fe2", 0.5f, 0.25f, 0, 0.5f}});
     const MapHeader header = make_map_header(3, 2, 2);
-    EXPECT_EQ(dump(*structure, header, make_tagged_sections(header), 1),
+    EXPECT_EQ(dump(phase, header, make_tagged_sections(header), 1),
               "Unit cell: 5.500000 6.000000 7.250000 90.000000 95.500000 120.000000\n"
               "Number of atoms: 2\n"
               "O1          0.100000 0.200000 0.300000 1.000000\n"
@@ -76,11 +74,11 @@ TEST(AsciiDump, ValueFieldWidthFollowsPrecision)
         {6, -0.1f, "   -0.100000 \n"},
         {6, -123456.0f, "-123456.000000 \n"},
     };
-    const auto structure = make_structure({10, 10, 10, 90, 90, 90});
+    const Phase phase = make_phase({10, 10, 10, 90, 90, 90});
     const MapHeader header = make_map_header(1, 1, 1);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.row);
-        EXPECT_EQ(sections_part(dump(*structure, header, one_value(c.value), c.precision)),
+        EXPECT_EQ(sections_part(dump(phase, header, one_value(c.value), c.precision)),
                   std::string("\nSection 0\n") + c.row);
     }
 }
@@ -112,12 +110,12 @@ TEST(AsciiDump, StepLinesFollowSectionDirection)
         {0, {8, 64, 20}, "Unknown section direction.\n"},
         {4, {8, 64, 20}, "Unknown section direction.\n"},
     };
-    const auto structure = make_structure({10, 12, 16, 90, 90, 90});
+    const Phase phase = make_phase({10, 12, 16, 90, 90, 90});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.msect);
         MapHeader header = make_map_header(2, 1, 1, c.msect);
         std::copy(c.nxyzi.begin(), c.nxyzi.end(), header.nxyzi);
-        EXPECT_EQ(dump(*structure, header, make_tagged_sections(header), 0),
+        EXPECT_EQ(dump(phase, header, make_tagged_sections(header), 0),
                   "Unit cell: 10.000000 12.000000 16.000000 90.000000 90.000000 90.000000\n"
                   "Number of atoms: 0\n"
                   "Number of sections: 1\n"
@@ -136,59 +134,63 @@ TEST(AsciiDump, SectionShapes)
         {2, 1, 1, "\nSection 0\n     0      1 \n"},
         {0, 3, 2, "\nSection 0\n\n\n\n\nSection 1\n\n\n\n"},
     };
-    const auto structure = make_structure({10, 10, 10, 90, 90, 90});
+    const Phase phase = make_phase({10, 10, 10, 90, 90, 90});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         const MapHeader header = make_map_header(c.across, c.down, c.sections);
-        EXPECT_EQ(sections_part(dump(*structure, header, make_tagged_sections(header), 0)),
+        EXPECT_EQ(sections_part(dump(phase, header, make_tagged_sections(header), 0)),
                   c.text);
     }
 }
 
+// The name and precision questions of an interactive run, all asked before the file is
+// opened: a run that ends at one of them leaves no file.
 TEST(AsciiDump, InteractiveNameAndPrecisionQuestion)
 {
     ScratchDir dir;
+    write_file_bytes(dir.file("run.fclc"),
+                     encode_map_file(make_map_header(1, 1, 1), one_value(1.25f)));
+    const std::string answers = dir.file("run") + "\nfclc\nascii\n";
     const std::string name = dir.file("typed.txt");
-    StringConsole io(name + "\nthree\n7\n-1\n2\n");
-    const auto structure = make_structure({10, 10, 10, 90, 90, 90});
-    const MapHeader header = make_map_header(1, 1, 1);
-    write_ascii_dump(*structure, header, one_value(1.25f), 0, 0, "run", io.console);
+    const RunResult result = run_grix({}, answers + name + "\nthree\n7\n-1\n2\n");
     const std::string question =
         "Enter precision with which to output ascii density data (0-6): ";
-    EXPECT_EQ(io.out.str(),
-              "Enter output file name: " + question + question + question + question);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(result.out.ends_with("\nEnter output file name: " + question + question +
+                                     question + question))
+        << result.out;
     EXPECT_EQ(sections_part(read_file_bytes(name)), "\nSection 0\n    1.25 \n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("run.txt")));
 }
 
 TEST(AsciiDump, FailuresEndTheRun)
 {
     ScratchDir dir;
-    const auto structure = make_structure({10, 10, 10, 90, 90, 90});
-    const MapHeader header = make_map_header(1, 1, 1);
-    const MapSections sections = one_value(1);
+    write_file_bytes(dir.file("run.fclc"),
+                     encode_map_file(make_map_header(1, 1, 1), one_value(1)));
+    const std::string answers = dir.file("run") + "\nfclc\nascii\n";
     std::string long_name = dir.file("");
     while (long_name.size() <= 259)
         long_name += "d/";
     struct Case {
-        std::string input;
+        std::string name;
+        std::string precision;
         std::string message;
     };
     const Case cases[] = {
-        {dir.file("cut.txt") + "\n4x\n", "End of input while waiting for the ascii precision.\n"},
-        {"/dev/full\n3\n", "Error writing output file /dev/full.\n"},
-        {long_name + "\n3\n", "Output file name is longer than 259 characters.\n"},
-        {dir.file("no/such/dir.txt") + "\n",
+        {dir.file("cut.txt"), "4x", "End of input while waiting for the ascii precision.\n"},
+        {"/dev/full", "3", "Error writing output file /dev/full.\n"},
+        {long_name, "3", "Output file name is longer than 259 characters.\n"},
+        {dir.file("no/such/dir.txt"), "3",
          "Can't open " + dir.file("no/such/dir.txt") + " for output.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        StringConsole io(c.input);
-        const auto [message, stream] = fatal_of([&] {
-            write_ascii_dump(*structure, header, sections, 0, 0, "run", io.console);
-        });
-        EXPECT_EQ(message, c.message);
-        EXPECT_EQ(stream, FatalStream::err);
+        const RunResult result = run_grix({}, answers + c.name + "\n" + c.precision + "\n");
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, c.message);
     }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("cut.txt")));
     EXPECT_FALSE(std::filesystem::exists(long_name));
 }
 

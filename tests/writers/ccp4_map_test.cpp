@@ -9,6 +9,8 @@
 #include <cmath>
 #include <filesystem>
 
+using namespace grix;
+
 namespace {
 
 constexpr std::size_t HEADER_BYTES = 1024;
@@ -19,14 +21,9 @@ std::size_t word(int n)
     return 4 * static_cast<std::size_t>(n - 1);
 }
 
-std::string write_map(const StructureInfo& structure, const MapHeader& header,
-                      const MapSections& sections)
+std::string write_map(const Phase& phase, const MapHeader& header, const MapSections& sections)
 {
-    ScratchDir dir;
-    StringConsole io;
-    write_ccp4_map(structure, header, sections, 1, dir.file("run"), io.console);
-    EXPECT_EQ(io.out.str(), "");
-    return read_file_bytes(dir.file("run.ccp4"));
+    return write_with("CCP4", {header, sections}, phase);
 }
 
 MapHeader grid_header(int msect)
@@ -51,11 +48,11 @@ TEST(Ccp4Map, HeaderForEachSectionDirection)
         {2, {16, 24, 8}, {3, 1, 2}},
         {3, {8, 16, 24}, {1, 2, 3}},
     };
-    const auto structure = make_structure({5, 6, 7, 80, 95, 110});
+    const Phase phase = make_phase({5, 6, 7, 80, 95, 110});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.msect);
         const MapHeader header = grid_header(c.msect);
-        const std::string bytes = write_map(*structure, header, make_tagged_sections(header));
+        const std::string bytes = write_map(phase, header, make_tagged_sections(header));
         ASSERT_EQ(bytes.size(), HEADER_BYTES + 4 * 3 * 2 * 4);
 
         const int ints[][2] = {
@@ -92,13 +89,13 @@ TEST(Ccp4Map, HeaderForEachSectionDirection)
 
 TEST(Ccp4Map, StatisticsCoverOnlyTheGridPoints)
 {
-    const auto structure = make_structure({10, 10, 10, 90, 90, 90});
+    const Phase phase = make_phase({10, 10, 10, 90, 90, 90});
     MapHeader header = make_map_header(2, 1, 2);
     header.nrho = 3;
     MapSections sections(2);
     sections[0].values = {1, 2, 1000};
     sections[1].values = {3, 6, -1000};
-    const std::string bytes = write_map(*structure, header, sections);
+    const std::string bytes = write_map(phase, header, sections);
     ASSERT_EQ(bytes.size(), HEADER_BYTES + 16);
     const float expected[][2] = {{20, 1}, {21, 6}, {22, 3}, {55, std::sqrt(3.5f)}};
     for (const auto& [n, value] : expected)
@@ -110,10 +107,10 @@ TEST(Ccp4Map, StatisticsCoverOnlyTheGridPoints)
 
 TEST(Ccp4Map, EmptyGridHasZeroStatistics)
 {
-    const auto structure = make_structure({10, 10, 10, 90, 90, 90});
+    const Phase phase = make_phase({10, 10, 10, 90, 90, 90});
     for (const auto& [across, down, count] : {std::array{0, 2, 3}, std::array{2, 2, 0}}) {
         MapHeader header = make_map_header(across, down, count);
-        const std::string bytes = write_map(*structure, header, make_tagged_sections(header));
+        const std::string bytes = write_map(phase, header, make_tagged_sections(header));
         ASSERT_EQ(bytes.size(), HEADER_BYTES);
         for (int n : {20, 21, 22, 55})
             EXPECT_EQ(le_float32(bytes, word(n)), 0) << "word " << n;
@@ -139,12 +136,10 @@ TEST(Ccp4Map, UnplaceableMapsAreRefusedBeforeAnyFile)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message_start);
         ScratchDir dir;
-        StringConsole io;
-        const auto structure = make_structure(c.cell);
-        const MapHeader header = make_map_header(2, 2, 2, c.msect);
+        const Phase phase = make_phase(c.cell);
+        const FourierMap map = make_tagged_map(make_map_header(2, 2, 2, c.msect));
         const auto [message, stream] = fatal_of([&] {
-            write_ccp4_map(*structure, header, make_tagged_sections(header), 1,
-                           dir.file("run"), io.console);
+            write_format(*find_format_named("CCP4"), {map, phase}, dir.file("run.ccp4"));
         });
         EXPECT_TRUE(message.starts_with(c.message_start)) << message;
         EXPECT_EQ(stream, c.stream);
@@ -154,12 +149,10 @@ TEST(Ccp4Map, UnplaceableMapsAreRefusedBeforeAnyFile)
 
 TEST(Ccp4Map, WriteErrorEndsTheRun)
 {
-    const auto structure = make_structure({10, 10, 10, 90, 90, 90});
-    const MapHeader header = make_map_header(2, 2, 2);
-    StringConsole io("/dev/full\n");
-    const auto [message, stream] = fatal_of([&] {
-        write_ccp4_map(*structure, header, make_tagged_sections(header), 0, "run", io.console);
-    });
+    const Phase phase = make_phase({10, 10, 10, 90, 90, 90});
+    const FourierMap map = make_tagged_map(make_map_header(2, 2, 2));
+    const auto [message, stream] = fatal_of(
+        [&] { write_format(*find_format_named("CCP4"), {map, phase}, "/dev/full"); });
     EXPECT_EQ(message, "Error writing output file /dev/full.\n");
     EXPECT_EQ(stream, FatalStream::err);
 }

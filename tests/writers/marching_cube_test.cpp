@@ -1,15 +1,18 @@
 #include "writers/marching_cube.hpp"
 
+#include "refusals/refusal_fixture.hpp"
 #include "support/map_fixture.hpp"
+#include "support/run_capture.hpp"
 #include "support/scratch_dir.hpp"
 #include "writers/writer_fixture.hpp"
-#include "writers/xd_grid.hpp"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <sstream>
 #include <vector>
+
+using namespace grix;
 
 namespace {
 
@@ -24,17 +27,10 @@ std::vector<std::string> split_lines(const std::string& text)
     return lines;
 }
 
-// Runs the writer in batch mode on a map of nxyzt points (nxyzi 20, msect 3) and returns
-// the file; standard output must stay silent.
-std::string write_fou(StructureInfo& structure, const MapHeader& header)
+// The file of a map of nxyzt points (nxyzi 20, msect 3).
+std::string write_fou(const Phase& phase, const MapHeader& header)
 {
-    const ScratchDir dir;
-    StringConsole console;
-    write_marching_cube(structure, header, make_tagged_sections(header), 1, dir.file("abc"),
-                        console.console);
-    EXPECT_EQ(console.out.str(), "");
-    EXPECT_EQ(console.err.str(), "");
-    return read_file_bytes(dir.file("abc.fou"));
+    return write_with("MARCH", make_tagged_map(header), phase);
 }
 
 // A 4 x 3 x 3 map: the box starts a hair below 0 in X and Y, so the first point of
@@ -83,16 +79,15 @@ const char* const TINY_FOU =
 
 TEST(MarchingCubeWriter, WritesTinyMapWithAtoms)
 {
-    auto structure = make_structure(CUBIC, {{"SI1", -0.1f, 0.25f, 0.5f, 0.75f},
-                                            {"O2", 0.125f, 1.5f, 1 / 3.0f, 1.0f}});
-    EXPECT_EQ(write_fou(*structure, make_map_header(4, 3, 3)), TINY_FOU);
+    const Phase phase = make_phase(CUBIC, {{"SI1", -0.1f, 0.25f, 0.5f, 0.75f},
+                                           {"O2", 0.125f, 1.5f, 1 / 3.0f, 1.0f}});
+    EXPECT_EQ(write_fou(phase, make_map_header(4, 3, 3)), TINY_FOU);
 }
 
 TEST(MarchingCubeWriter, CubicCellGivesTwentyBlocksOf441Values)
 {
-    auto structure = make_structure(CUBIC);
     const std::vector<std::string> lines =
-        split_lines(write_fou(*structure, make_map_header(21, 21, 21)));
+        split_lines(write_fou(make_phase(CUBIC), make_map_header(21, 21, 21)));
     // INFO, TRAN + 12, CELL + 6, L14 + 12, then SIZE + 3.
     ASSERT_GT(lines.size(), 38u);
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 34, lines.begin() + 38),
@@ -112,8 +107,7 @@ TEST(MarchingCubeWriter, FlatAxisLeavesNoBlocks)
 {
     // One section: the box has no extent along Z, and with z = 0 throughout nothing
     // pushes Y below 0, so Y gets exactly (max - min) / step points.
-    auto structure = make_structure(CUBIC);
-    const std::string file = write_fou(*structure, make_map_header(4, 3, 1));
+    const std::string file = write_fou(make_phase(CUBIC), make_map_header(4, 3, 1));
     const std::string tail =
         "SIZE \n       4 \n       2 \n       0 \nLIST5 \n       0 \n      14 \n";
     ASSERT_GE(file.size(), tail.size());
@@ -123,40 +117,32 @@ TEST(MarchingCubeWriter, FlatAxisLeavesNoBlocks)
 TEST(MarchingCubeWriter, AsksForTheFileNameInInteractiveMode)
 {
     const ScratchDir dir;
-    StringConsole console(dir.file("typed.out") + "\n");
-    auto structure = make_structure(CUBIC);
-    const MapHeader header = make_map_header(4, 3, 3);
-    write_marching_cube(*structure, header, make_tagged_sections(header), 0, "ignored",
-                        console.console);
-    EXPECT_EQ(console.out.str(), "Enter output file name: ");
+    const std::string expnam = write_run_files(dir, make_map_header(4, 3, 3));
+    const RunResult result =
+        run_grix({}, expnam + "\nfclc\nmarch\n" + dir.file("typed.out") + "\n");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(result.out.ends_with("\n\nEnter output file name: ")) << result.out;
     EXPECT_EQ(read_file_bytes(dir.file("typed.out")).substr(0, 32),
               "INFO  DOWN, ACROSS AND SECTION \n");
-    EXPECT_FALSE(std::filesystem::exists("ignored.fou"));
+    EXPECT_FALSE(std::filesystem::exists(expnam + ".fou"));
 }
 
 TEST(MarchingCubeWriter, FailedWriteEndsTheRun)
 {
     if (!std::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
-    StringConsole console("/dev/full\n");
-    auto structure = make_structure(CUBIC);
-    const MapHeader header = make_map_header(4, 3, 3);
-    const MapSections sections = make_tagged_sections(header);
+    const Phase phase = make_phase(CUBIC);
     const auto [message, stream] = fatal_of([&] {
-        write_marching_cube(*structure, header, sections, 0, "abc", console.console);
+        write_format(*find_format_named("MARCH"),
+                     {make_tagged_map(make_map_header(4, 3, 3)), phase}, "/dev/full");
     });
     EXPECT_EQ(message, "Error writing output file /dev/full.\n");
     EXPECT_EQ(stream, FatalStream::err);
 }
 
-// Both resampling writers refuse a bad cell or grid after creating their file, and
-// leave it empty.
-TEST(ResamplingWriters, RefusalsLeaveAnEmptyFile)
+// Both resampling formats refuse a bad cell or grid before their file is opened.
+TEST(ResamplingWriters, RefusalsLeaveNoFile)
 {
-    using Writer = void (*)(StructureInfo&, const MapHeader&, const MapSections&, int,
-                            const std::string&, Console&);
-    const std::pair<Writer, const char*> writers[] = {{write_marching_cube, ".fou"},
-                                                      {write_xd_grid, ".grd"}};
     struct Case {
         std::array<float, 6> cell;
         int msect;
@@ -182,22 +168,20 @@ TEST(ResamplingWriters, RefusalsLeaveAnEmptyFile)
          "(inf - 1e+07) / 1e+30 = inf.\n",
          FatalStream::err},
     };
-    for (const auto& [write, extension] : writers) {
+    for (const char* name : {"MARCH", "XD"}) {
         for (const Case& c : cases) {
+            SCOPED_TRACE(name);
             const ScratchDir dir;
-            StringConsole console;
-            auto structure = make_structure(c.cell, {{"C1", 0.1f, 0.1f, 0.1f, 1}});
+            const Phase phase = make_phase(c.cell, {{"C1", 0.1f, 0.1f, 0.1f, 1}});
             MapHeader header = make_map_header(4, 3, 3, c.msect);
             header.nxyzi[0] = c.nxyzi0;
             header.nxyzo[0] = c.nxyzo0;
-            const MapSections sections = make_tagged_sections(header);
+            const FourierMap map = make_tagged_map(header);
             EXPECT_EQ(fatal_of([&] {
-                          write(*structure, header, sections, 1, dir.file("abc"),
-                                console.console);
+                          write_format(*find_format_named(name), {map, phase}, dir.file("abc"));
                       }),
                       std::make_pair(std::string(c.message), c.stream));
-            EXPECT_TRUE(std::filesystem::exists(dir.file(std::string("abc") + extension)));
-            EXPECT_EQ(read_file_bytes(dir.file(std::string("abc") + extension)), "");
+            EXPECT_FALSE(std::filesystem::exists(dir.file("abc")));
         }
     }
 }

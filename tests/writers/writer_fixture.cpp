@@ -1,28 +1,58 @@
 #include "writers/writer_fixture.hpp"
 
-#include <bit>
-#include <cstring>
+#include "geometry/cell.hpp"
+#include "support/map_fixture.hpp"
+#include "support/scratch_dir.hpp"
 
-std::unique_ptr<StructureInfo> make_structure(const std::array<float, 6>& cell,
-                                              std::initializer_list<TestAtom> atoms)
+#include <bit>
+#include <optional>
+
+using namespace grix;
+
+Phase make_phase(const std::array<float, 6>& cell, std::initializer_list<TestAtom> atoms)
 {
-    auto structure = std::make_unique<StructureInfo>();
-    structure->a = cell[0];
-    structure->b = cell[1];
-    structure->c = cell[2];
-    structure->alpha = cell[3];
-    structure->beta = cell[4];
-    structure->gamma = cell[5];
-    for (const TestAtom& atom : atoms) {
-        const int i = structure->natoms++;
-        std::strncpy(structure->atom_label[i], atom.label, 11);
-        std::memcpy(structure->atom_type[i], "C ", 3);
-        structure->x[i] = atom.x;
-        structure->y[i] = atom.y;
-        structure->z[i] = atom.z;
-        structure->occupancy[i] = atom.occupancy;
+    Phase phase;
+    phase.cell = {cell[0], cell[1], cell[2], cell[3], cell[4], cell[5]};
+    for (const TestAtom& atom : atoms)
+        phase.atoms.push_back({"C ", atom.label, atom.x, atom.y, atom.z, atom.occupancy});
+    phase.atom_count = static_cast<int>(phase.atoms.size());
+    return phase;
+}
+
+FourierMap make_tagged_map(const MapHeader& header)
+{
+    return {header, make_tagged_sections(header)};
+}
+
+std::string write_format(const OutputFormat& format, const Conversion& conversion,
+                         const std::string& path)
+{
+    std::optional<Cell> cell;
+    if (format.resamples)
+        cell = orthogonalise_cell(conversion.phase.cell);
+    Conversion run = conversion;
+    run.cell = cell ? &*cell : nullptr;
+    if (format.check)
+        format.check(run);
+    std::optional<ScratchDir> dir;
+    if (path.empty())
+        dir.emplace();
+    const std::string name = dir ? dir->file("out") : path;
+    OutputFile file = open_output_file(name, format.mode);
+    format.write(run, file);
+    close_output_file(file);
+    return read_file_bytes(name);
+}
+
+std::string write_with(std::string_view name, const FourierMap& map, const Phase& phase,
+                       int precision)
+{
+    const OutputFormat* format = find_format_named(name);
+    if (format == nullptr) {
+        ADD_FAILURE() << "no format " << name;
+        return "";
     }
-    return structure;
+    return write_format(*format, {map, phase, nullptr, precision});
 }
 
 std::int32_t le_int32(const std::string& bytes, std::size_t offset)

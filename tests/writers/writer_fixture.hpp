@@ -1,52 +1,57 @@
-// Consoles, phases and byte readers shared by the tests of the map writers.
+// Phases, a format's row run as a run runs it, and byte readers shared by the tests of
+// the map writers.
 #pragma once
 
-#include "common/console.hpp"
 #include "common/fatal.hpp"
-#include "common/records.hpp"
+#include "common/fourier_map.hpp"
+#include "common/phase.hpp"
+#include "writers/formats.hpp"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
-#include <memory>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include <gtest/gtest.h>
 
-// A console whose standard input is `input` and whose output and error are kept.
-struct StringConsole {
-    explicit StringConsole(const std::string& input = "") : in(input) {}
-    std::istringstream in;
-    std::ostringstream out;
-    std::ostringstream err;
-    Console console{in, out, err};
-};
-
 struct TestAtom {
-    const char* label;  // stored as given, up to 11 characters
+    const char* label;  // stored as given
     float x, y, z, occupancy;
 };
 
-// A phase with the cell a, b, c, alpha, beta, gamma and the atoms given.
-std::unique_ptr<StructureInfo> make_structure(const std::array<float, 6>& cell,
-                                              std::initializer_list<TestAtom> atoms = {});
+// A phase with the cell a, b, c, alpha, beta, gamma and the atoms given, each of type "C ".
+grix::Phase make_phase(const std::array<float, 6>& cell,
+                       std::initializer_list<TestAtom> atoms = {});
+
+// The map of `header` with the tagged sections of map_fixture.hpp.
+grix::FourierMap make_tagged_map(const grix::MapHeader& header);
+
+// A format's row as a run uses it: the orthogonalised cell when the format resamples
+// (conversion.cell is replaced), the row's check, then its writer on a fresh file at
+// `path`, or in a scratch directory when `path` is empty. Returns the file's bytes.
+std::string write_format(const grix::OutputFormat& format, const grix::Conversion& conversion,
+                         const std::string& path = "");
+
+// write_format for the format named `name` ("ASCII", "WINGX", "MARCH", "XD", "CCP4").
+std::string write_with(std::string_view name, const grix::FourierMap& map,
+                       const grix::Phase& phase, int precision = 0);
 
 // Little-endian words of a binary file.
 std::int32_t le_int32(const std::string& bytes, std::size_t offset);
 float le_float32(const std::string& bytes, std::size_t offset);
 
-// The message of the fatal error that `write` ends with, and the stream it belongs to.
-template <typename Write>
-std::pair<std::string, FatalStream> fatal_of(Write write)
+// The message of the fatal error that `action` ends with, and the stream it belongs to.
+template <typename Action>
+std::pair<std::string, grix::FatalStream> fatal_of(Action action)
 {
     try {
-        write();
-    } catch (const FatalError& error) {
+        action();
+    } catch (const grix::FatalError& error) {
         return {error.what(), error.stream};
     }
-    ADD_FAILURE() << "the writer returned";
+    ADD_FAILURE() << "no fatal error";
     return {};
 }

@@ -1,12 +1,13 @@
 #include "writers/xd_grid.hpp"
 
 #include "support/map_fixture.hpp"
-#include "support/scratch_dir.hpp"
 #include "writers/writer_fixture.hpp"
 
 #include <gtest/gtest.h>
 
 #include <vector>
+
+using namespace grix;
 
 namespace {
 
@@ -14,17 +15,10 @@ const std::array<float, 6> CUBIC{10, 10, 10, 90, 90, 90};
 
 const std::string VALUES_MARK = "! Values";
 
-// Runs the writer in batch mode on a map of nxyzt points (nxyzi 20, msect 3) and returns
-// the file; standard output must stay silent.
-std::string write_grd(StructureInfo& structure, const MapHeader& header)
+// The file of a map of nxyzt points (nxyzi 20, msect 3).
+std::string write_grd(const Phase& phase, const MapHeader& header)
 {
-    const ScratchDir dir;
-    StringConsole console;
-    write_xd_grid(structure, header, make_tagged_sections(header), 1, dir.file("abc"),
-                  console.console);
-    EXPECT_EQ(console.out.str(), "");
-    EXPECT_EQ(console.err.str(), "");
-    return read_file_bytes(dir.file("abc.grd"));
+    return write_with("XD", make_tagged_map(header), phase);
 }
 
 // The number of values on each line after "! Values"; every value takes 13 characters.
@@ -71,17 +65,17 @@ const char* const TINY_GRD =
 
 TEST(XdGridWriter, WritesTinyMapWithAtoms)
 {
-    auto structure = make_structure(CUBIC, {{"SI1        ", -0.1f, 0.25f, 0.5f, 0.75f},
-                                            {"O2         ", 0.125f, 1.5f, 1 / 3.0f, 1.0f}});
-    EXPECT_EQ(write_grd(*structure, make_map_header(4, 3, 3)), TINY_GRD);
+    const Phase phase = make_phase(CUBIC, {{"SI1        ", -0.1f, 0.25f, 0.5f, 0.75f},
+                                           {"O2         ", 0.125f, 1.5f, 1 / 3.0f, 1.0f}});
+    EXPECT_EQ(write_grd(phase, make_map_header(4, 3, 3)), TINY_GRD);
 }
 
 TEST(XdGridWriter, LabelTouchesCoordinateThatFillsItsField)
 {
-    auto structure = make_structure(CUBIC, {{"O2", 1.5f, 0.1f, 0.1f, 1},
-                                            {"N3", -0.25f, 0.1f, 0.1f, 1},
-                                            {"C4", 0.25f, 0.1f, 0.1f, 1}});
-    const std::string file = write_grd(*structure, make_map_header(4, 3, 3));
+    const Phase phase = make_phase(CUBIC, {{"O2", 1.5f, 0.1f, 0.1f, 1},
+                                           {"N3", -0.25f, 0.1f, 0.1f, 1},
+                                           {"C4", 0.25f, 0.1f, 0.1f, 1}});
+    const std::string file = write_grd(phase, make_map_header(4, 3, 3));
     EXPECT_NE(file.find("\nO215.00000   1.00000   1.00000 ATOM\n"), std::string::npos);
     EXPECT_NE(file.find("\nN3-2.50000   1.00000   1.00000 ATOM\n"), std::string::npos);
     EXPECT_NE(file.find("\nC4 2.50000   1.00000   1.00000 ATOM\n"), std::string::npos);
@@ -96,8 +90,7 @@ TEST(XdGridWriter, RowsStartOnNewLinesSixValuesToALine)
     // With two rows down and two sections the box holds nx x 2 x 1 points.
     const Case cases[] = {{7, {6, 1}}, {6, {6}}, {12, {6, 6}}, {2, {2}}};
     for (const Case& c : cases) {
-        auto structure = make_structure(CUBIC);
-        const std::string file = write_grd(*structure, make_map_header(c.across, 2, 2));
+        const std::string file = write_grd(make_phase(CUBIC), make_map_header(c.across, 2, 2));
         std::vector<std::size_t> expected = c.row;
         expected.insert(expected.end(), c.row.begin(), c.row.end());
         EXPECT_EQ(values_per_line(file), expected) << "nxyzt across " << c.across;
@@ -107,8 +100,7 @@ TEST(XdGridWriter, RowsStartOnNewLinesSixValuesToALine)
 
 TEST(XdGridWriter, CubicCellRowsTakeFourLines)
 {
-    auto structure = make_structure(CUBIC);
-    const std::string file = write_grd(*structure, make_map_header(21, 21, 21));
+    const std::string file = write_grd(make_phase(CUBIC), make_map_header(21, 21, 21));
     EXPECT_NE(file.find("\n             21             21             20\n"),
               std::string::npos);
     EXPECT_NE(file.find("\n    10.0000        10.0000        10.0000    \n"),
@@ -123,8 +115,7 @@ TEST(XdGridWriter, FlatAxisWithoutAtomsEndsWithValuesMark)
 {
     // One section: the box has no extent along Z, and with z = 0 throughout nothing
     // pushes Y below 0, so Y gets exactly (max - min) / step points.
-    auto structure = make_structure(CUBIC);
-    const std::string file = write_grd(*structure, make_map_header(4, 3, 1));
+    const std::string file = write_grd(make_phase(CUBIC), make_map_header(4, 3, 1));
     const std::string tail = "              4              2              0\n"
                              "   -5.10341E-12    0.00000E+00    0.00000E+00\n"
                              "     1.5000         1.0000         0.0000    \n"

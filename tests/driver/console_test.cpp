@@ -1,10 +1,12 @@
-#include "common/console.hpp"
+#include "driver/console.hpp"
 
 #include "common/fatal.hpp"
 
 #include <sstream>
 
 #include <gtest/gtest.h>
+
+using namespace grix;
 
 namespace {
 

@@ -1,0 +1,19 @@
+// Everything a writer reads: the map, the chosen phase, the orthogonalised cell where
+// the format needs one, and the options decided before the output was opened.
+#pragma once
+
+#include "common/fourier_map.hpp"
+#include "common/phase.hpp"
+#include "geometry/cell.hpp"
+
+namespace grix {
+
+struct Conversion {
+    const FourierMap& map;
+    const Phase& phase;       // a zero cell and no atoms when the experiment file failed
+    const Cell* cell = nullptr;  // for the formats that resample
+    int precision = 0;        // decimals of the ASCII dump, 0 to 6
+    int threads = 0;          // threads formatting the densities; 0: one per core, at most 8
+};
+
+}  // namespace grix

@@ -1,0 +1,55 @@
+#include "writers/formats.hpp"
+
+#include "writers/ascii_dump.hpp"
+#include "writers/ccp4_map.hpp"
+#include "writers/marching_cube.hpp"
+#include "writers/resampling.hpp"
+#include "writers/wingx_map.hpp"
+#include "writers/xd_grid.hpp"
+
+#include <algorithm>
+#include <array>
+
+namespace grix {
+namespace {
+
+const std::array<OutputFormat, 5> FORMATS{{
+    {.name = "ASCII", .short_option = "-a", .long_option = "-ascii", .extension = ".txt",
+     .mode = OutputMode::text, .asks_precision = true, .write = write_ascii_dump},
+    {.name = "WINGX", .short_option = "-w", .long_option = "-wingx", .extension = ".map",
+     .mode = OutputMode::binary, .write = write_wingx_map},
+    {.name = "MARCH", .short_option = "-m", .long_option = "-march", .extension = ".fou",
+     .mode = OutputMode::text, .resamples = true,
+     .check = check_cartesian_grid, .write = write_marching_cube},
+    {.name = "XD", .short_option = "-x", .long_option = "-xd", .extension = ".grd",
+     .mode = OutputMode::text, .resamples = true,
+     .notice = "Project XD output type not fully implemented.\n", .check = check_cartesian_grid,
+     .write = write_xd_grid},
+    {.name = "CCP4", .short_option = "-c", .long_option = "-ccp4", .extension = ".ccp4",
+     .mode = OutputMode::binary, .check = check_ccp4_map,
+     .write = write_ccp4_map},
+}};
+
+}  // namespace
+
+std::span<const OutputFormat> output_formats()
+{
+    return FORMATS;
+}
+
+const OutputFormat* find_format_named(std::string_view name)
+{
+    const auto found = std::find_if(FORMATS.begin(), FORMATS.end(),
+                                    [&](const OutputFormat& format) { return format.name == name; });
+    return found == FORMATS.end() ? nullptr : &*found;
+}
+
+const OutputFormat* find_format_by_option(std::string_view option)
+{
+    const auto found = std::find_if(FORMATS.begin(), FORMATS.end(), [&](const OutputFormat& format) {
+        return format.short_option == option || format.long_option == option;
+    });
+    return found == FORMATS.end() ? nullptr : &*found;
+}
+
+}  // namespace grix
