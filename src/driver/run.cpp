@@ -9,19 +9,34 @@
 #include "readers/map_file.hpp"
 #include "readers/paths.hpp"
 
+#include <cstring>
+#include <new>
 #include <optional>
 #include <ostream>
 
 namespace grix {
 namespace {
 
-FourierMap read_map(const RunOptions& options, Console& console)
+// The input files opened in this run, which no output may replace.
+using InputNames = std::vector<std::string>;
+
+// One line per name tried: the name and the system's reason it did not open.
+std::string list_failures(const std::vector<FailedOpen>& failures)
+{
+    std::string lines;
+    for (const FailedOpen& failure : failures)
+        lines += printf_text("  %s: %s\n", failure.name.c_str(), std::strerror(failure.error));
+    return lines;
+}
+
+FourierMap read_map(const RunOptions& options, Console& console, InputNames& inputs)
 {
     std::vector<FailedOpen> failures;
     std::optional<InputFile> file =
         open_first(map_file_candidates(options.expnam, options.map_type), failures);
     if (!file)
-        throw FatalError("Could not find Fourier map file.\n");
+        throw FatalError("Could not find Fourier map file.\n" + list_failures(failures));
+    inputs.push_back(file->name);
     MapFileStart start = read_map_header(std::move(*file));
     if (options.show_header)
         print_map_header(console, start.header, start.record_size);
@@ -30,7 +45,7 @@ FourierMap read_map(const RunOptions& options, Console& console)
 
 // The phase the map belongs to. A missing experiment file, or one without phases, gives
 // a zero cell and no atoms, and the run goes on.
-Phase read_phase(const RunOptions& options, Console& console)
+Phase read_phase(const RunOptions& options, Console& console, InputNames& inputs)
 {
     std::vector<FailedOpen> failures;
     std::optional<InputFile> file = open_first(exp_file_candidates(options.expnam), failures);
@@ -44,6 +59,7 @@ Phase read_phase(const RunOptions& options, Console& console)
         }
         return {};
     }
+    inputs.push_back(file->name);
     const std::vector<Phase> phases = read_exp_file(file->stream);
     if (!options.batch)
         print_to(console.out, "Number of phases found in EXP file: %zu\n", phases.size());
@@ -58,11 +74,11 @@ Phase read_phase(const RunOptions& options, Console& console)
 }
 
 void write_output_file(const Conversion& conversion, const OutputFormat& format,
-                       const std::string& name)
+                       const std::string& name, const InputNames& inputs)
 {
     if (format.check)
         format.check(conversion);
-    OutputFile file = open_output_file(name, format.mode);
+    OutputFile file = open_output_file(name, format.mode, inputs);
     format.write(conversion, file);
     close_output_file(file);
 }
@@ -78,8 +94,9 @@ int run(const std::vector<std::string>& args, Console& console)
     }
     options.expnam = cut_at_extension(options.expnam);
 
-    const FourierMap map = read_map(options, console);
-    const Phase phase = read_phase(options, console);
+    InputNames inputs;
+    const FourierMap map = read_map(options, console, inputs);
+    const Phase phase = read_phase(options, console, inputs);
     const OutputFormat& format = *options.format;
     std::string name = options.expnam + std::string(format.extension);
     int precision = options.precision;
@@ -95,23 +112,34 @@ int run(const std::vector<std::string>& args, Console& console)
     std::optional<Cell> cell;
     if (format.resamples)
         cell = orthogonalise_cell(phase.cell);
-    write_output_file({map, phase, cell ? &*cell : nullptr, precision}, format, name);
+    write_output_file({map, phase, cell ? &*cell : nullptr, precision}, format, name, inputs);
     return 0;
 }
 
-int run_and_report(const std::vector<std::string>& args, Console& console)
+int report_failures(Console& console, const std::function<int()>& body)
 {
     int status = 1;
     try {
-        status = run(args, console);
+        status = body();
     } catch (const FatalError& error) {
         console.out.flush();
         std::ostream& stream = error.stream == FatalStream::out ? console.out : console.err;
         stream << error.what();
+    } catch (const std::bad_alloc&) {
+        console.out.flush();
+        console.err << "Error: not enough memory for this run.\n";
+    } catch (const std::exception& error) {
+        console.out.flush();
+        console.err << "Error: " << error.what() << "\n";
     }
     console.out.flush();
     console.err.flush();
     return status;
+}
+
+int run_and_report(const std::vector<std::string>& args, Console& console)
+{
+    return report_failures(console, [&] { return run(args, console); });
 }
 
 }  // namespace grix

@@ -3,6 +3,7 @@
 
 #include "driver/console.hpp"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,12 @@ namespace grix {
 // a fatal error leaves as FatalError.
 int run(const std::vector<std::string>& args, Console& console);
 
-// run() with the fatal error reported on its stream: the exit status, 0 or 1.
+// The status of `body`, or 1 when it throws: a fatal error is reported on its stream,
+// running out of memory and any other exception on standard error. Every failure ends
+// here, so that what was left half done (a temporary output file) is undone on the way.
+int report_failures(Console& console, const std::function<int()>& body);
+
+// run() with its failures reported: the exit status, 0 or 1.
 int run_and_report(const std::vector<std::string>& args, Console& console);
 
 }  // namespace grix

@@ -148,7 +148,12 @@ void read_sections(MapFileStart& file, MapSections& sections)
     file.stream.seekg(2 * record_size);
     for (MapSection& section : sections) {
         std::vector<float>& values = section.values;
-        read_bytes(file.stream, values.data(), static_cast<std::streamsize>(4 * values.size()));
+        const auto wanted = static_cast<std::streamsize>(4 * values.size());
+        // The size was checked: a file that comes up short changed while it was read.
+        if (read_bytes(file.stream, values.data(), wanted) != wanted)
+            throw FatalError(printf_text("Error reading Fourier map file %s; it ended early, "
+                                         "changed while it was read.\n",
+                                         file.name.c_str()));
         auto* bytes = reinterpret_cast<unsigned char*>(values.data());
         for (std::size_t i = 0; i < values.size(); ++i)
             values[i] = decode_float32(bytes + 4 * i);

@@ -1,10 +1,13 @@
-// The output file of every writer, written through one checked path and closed with its
-// errors reported, so a full disk never passes as success.
+// The output file of every writer. A regular file is written under a temporary name
+// beside its target and renamed onto it only when everything was written and closed
+// without error, so a run that fails leaves the old file (or none) in place; every
+// write and the close are checked, so a full disk never passes as success.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -12,16 +15,28 @@ namespace grix {
 
 enum class OutputMode { text, binary };
 
-struct OutputFile {
-    std::string name;
+class OutputFile {
+public:
+    OutputFile() = default;
+    OutputFile(OutputFile&&) = default;
+    OutputFile& operator=(OutputFile&&) = default;
+    // A file that was not closed is given up: its temporary file is removed.
+    ~OutputFile();
+
+    std::string name;       // as given, for messages
+    std::string target;     // the file replaced: a symbolic link's target
+    std::string temporary;  // where the bytes go until they are complete; empty when
+                            // the target is written directly (a device or a FIFO)
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream{nullptr, &std::fclose};
 };
 
 // Output is gathered in memory and handed to the file in pieces of about this size.
 inline constexpr std::size_t OUTPUT_CHUNK_BYTES = 1 << 20;
 
-// Opens `name` for writing; a name that cannot be opened ends the run.
-OutputFile open_output_file(const std::string& name, OutputMode mode);
+// Opens the output `name`. A name that is the same file as one of `inputs` (links
+// followed), or that cannot be opened, ends the run before anything is written.
+OutputFile open_output_file(const std::string& name, OutputMode mode,
+                            std::span<const std::string> inputs = {});
 
 // Writes the bytes; a failed write ends the run with a message naming the file.
 void write_output(OutputFile& file, const void* data, std::size_t size);
@@ -30,7 +45,8 @@ void write_output(OutputFile& file, std::string_view text);
 // Hands `text` to the file and empties it once it holds OUTPUT_CHUNK_BYTES or more.
 void write_when_full(OutputFile& file, std::string& text);
 
-// Flushes and closes the file; a failure ends the run with a message naming the file.
+// Flushes and closes the file, then puts it in place of its target (keeping the
+// target's permission bits); a failure ends the run with a message naming the file.
 void close_output_file(OutputFile& file);
 
 }  // namespace grix

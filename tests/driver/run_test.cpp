@@ -1,3 +1,4 @@
+#include "readers/paths.hpp"
 #include "support/run_capture.hpp"
 #include "support/scratch_dir.hpp"
 
@@ -44,7 +45,15 @@ const std::string FORMAT_PROMPT =
     "XD       Project XD *.grd format (text)\n"
     "Type: ";
 const std::string FORMAT_ERROR = "Type must be one of ASCII, WINGX, MARCH or XD\n\n";
-const std::string NOT_FOUND = "Could not find Fourier map file.\n";
+// The map file not found, with the system's reason for every name tried.
+std::string not_found(const std::string& expnam, const std::string& map_type = "FCLC",
+                      const std::string& reason = "No such file or directory")
+{
+    std::string message = "Could not find Fourier map file.\n";
+    for (const std::string& name : grix::map_file_candidates(expnam, map_type))
+        message += "  " + name + ": " + reason + "\n";
+    return message;
+}
 
 // The experiment names below name no map file, so each run ends at the map reader,
 // after every prompt has been answered.
@@ -56,7 +65,7 @@ TEST(InteractiveRun, PromptsInOrderThenTheMapReader)
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.out,
                   BANNER + EXPNAM_PROMPT + MAP_TYPE_PROMPT + "\n" + FORMAT_PROMPT + "\n");
-        EXPECT_EQ(result.err, NOT_FOUND);
+        EXPECT_EQ(result.err, not_found("nothing-here", "FOBS"));
     }
 }
 
@@ -71,7 +80,7 @@ TEST(InteractiveRun, WrongTypesAreAskedAgain)
                               MAP_TYPE_PROMPT + MAP_TYPE_ERROR + MAP_TYPE_PROMPT + "\n" +
                               FORMAT_PROMPT + FORMAT_ERROR + FORMAT_PROMPT + FORMAT_ERROR +
                               FORMAT_PROMPT + "\n");
-    EXPECT_EQ(result.err, NOT_FOUND);
+    EXPECT_EQ(result.err, not_found("nothing-here", "DPTS"));
 }
 
 // The CCP4 map is written in batch mode only: the format question does not take it.
@@ -89,7 +98,7 @@ TEST(InteractiveRun, EndOfInputAtEveryPromptEndsTheRun)
         const RunResult result = run_grix({}, input);
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.err.rfind("End of input while waiting for ", 0), 0u) << result.err;
-        EXPECT_EQ(result.out.find(NOT_FOUND), std::string::npos);
+        EXPECT_EQ(result.out.find("Could not find"), std::string::npos);
     }
 }
 
@@ -101,7 +110,7 @@ TEST(InteractiveRun, OverLongTypedExperimentNameIsRefusedBeforeAnyFile)
     EXPECT_EQ(refused.err, "Experiment name is longer than 79 characters.\n");
 
     const RunResult taken = run_grix({}, std::string(79, 'r') + " fobs xd");
-    EXPECT_EQ(taken.err, NOT_FOUND);
+    EXPECT_EQ(taken.err, not_found(std::string(79, 'r'), "FOBS"));
 }
 
 TEST(BatchRun, SilentOnStandardOutput)
@@ -109,7 +118,7 @@ TEST(BatchRun, SilentOnStandardOutput)
     const RunResult missing = run_grix({"-xd", "nothing-here"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
-    EXPECT_EQ(missing.err, NOT_FOUND);
+    EXPECT_EQ(missing.err, not_found("nothing-here"));
 
     const RunResult too_long = run_grix({"-xd", std::string(80, 'r')});
     EXPECT_EQ(too_long.status, 1);
@@ -128,7 +137,7 @@ TEST(Binary, ExitStatusAndStreams)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(read_file_bytes(out), "");
-    EXPECT_EQ(read_file_bytes(err), NOT_FOUND);
+    EXPECT_EQ(read_file_bytes(err), not_found(dir.file("absent")));
 }
 
 }  // namespace

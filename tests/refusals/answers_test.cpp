@@ -95,7 +95,8 @@ TEST(Answers, OutputFileNameLength)
                 run_grix({}, expnam + "\nfclc\n" + output.answer + "\n" + name + "\n3\n");
             EXPECT_EQ(result.status, 1);
             EXPECT_EQ(result.err, length == 259
-                                      ? "Can't open " + name + " for output.\n"
+                                      ? "Can't open " + name + " for output.\n  " + name +
+                                            ": No such file or directory\n"
                                       : std::string("Output file name is longer than 259 "
                                                     "characters.\n"));
         }

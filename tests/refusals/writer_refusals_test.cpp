@@ -73,7 +73,8 @@ TEST(WriterRefusals, FullDiskAtAWriteAndAtTheClose)
             const RunResult result = run_grix(batch_args(output, expnam));
             EXPECT_EQ(result.status, 1);
             EXPECT_EQ(result.out, "");
-            EXPECT_EQ(result.err, "Error writing output file " + name + ".\n");
+            EXPECT_EQ(result.err, "Error writing output file " + name + ".\n  " + name +
+                                      ": No space left on device\n");
         }
     }
 }

@@ -179,10 +179,11 @@ TEST(AsciiDump, FailuresEndTheRun)
     };
     const Case cases[] = {
         {dir.file("cut.txt"), "4x", "End of input while waiting for the ascii precision.\n"},
-        {"/dev/full", "3", "Error writing output file /dev/full.\n"},
+        {"/dev/full", "3", "Error writing output file /dev/full.\n  /dev/full: No space left on device\n"},
         {long_name, "3", "Output file name is longer than 259 characters.\n"},
         {dir.file("no/such/dir.txt"), "3",
-         "Can't open " + dir.file("no/such/dir.txt") + " for output.\n"},
+         "Can't open " + dir.file("no/such/dir.txt") + " for output.\n  " +
+             dir.file("no/such/dir.txt") + ": No such file or directory\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);

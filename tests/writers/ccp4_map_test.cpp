@@ -153,7 +153,7 @@ TEST(Ccp4Map, WriteErrorEndsTheRun)
     const FourierMap map = make_tagged_map(make_map_header(2, 2, 2));
     const auto [message, stream] = fatal_of(
         [&] { write_format(*find_format_named("CCP4"), {map, phase}, "/dev/full"); });
-    EXPECT_EQ(message, "Error writing output file /dev/full.\n");
+    EXPECT_EQ(message, "Error writing output file /dev/full.\n  /dev/full: No space left on device\n");
     EXPECT_EQ(stream, FatalStream::err);
 }
 

@@ -136,7 +136,7 @@ TEST(MarchingCubeWriter, FailedWriteEndsTheRun)
         write_format(*find_format_named("MARCH"),
                      {make_tagged_map(make_map_header(4, 3, 3)), phase}, "/dev/full");
     });
-    EXPECT_EQ(message, "Error writing output file /dev/full.\n");
+    EXPECT_EQ(message, "Error writing output file /dev/full.\n  /dev/full: No space left on device\n");
     EXPECT_EQ(stream, FatalStream::err);
 }
 

@@ -117,7 +117,7 @@ TEST(WingxMap, WriteErrorEndsTheRun)
     const auto [message, stream] = fatal_of([&] {
         write_format(*find_format_named("WINGX"), {make_tagged_map(header), phase}, "/dev/full");
     });
-    EXPECT_EQ(message, "Error writing output file /dev/full.\n");
+    EXPECT_EQ(message, "Error writing output file /dev/full.\n  /dev/full: No space left on device\n");
     EXPECT_EQ(stream, FatalStream::err);
 }
 
