@@ -34,7 +34,7 @@ quietly() {
     "$@" >>"$log" 2>&1 || { cat "$log" >&2; fail "failed: $*"; }
 }
 quietly cmake -S "$source_dir" -B "$build" -DBUILD_TESTING=OFF
-quietly cmake --build "$build" -j2 --target grix
+quietly cmake --build "$build" -j2 --target grix manual_page
 quietly cpack -G DEB --config "$build/CPackConfig.cmake" -B "$build"
 
 debs=("$build"/grix_*.deb)
@@ -44,7 +44,7 @@ fi
 deb=${debs[0]}
 
 contents=$(dpkg-deb --contents "$deb")
-for path in ./usr/bin/grix ./usr/share/man/man1/grix.1; do
+for path in ./usr/bin/grix ./usr/share/man/man1/grix.1.gz ./usr/share/doc/grix/copyright; do
     grep -q " $path\$" <<<"$contents" || fail "$(basename "$deb") holds no $path"
 done
 
@@ -54,11 +54,16 @@ grix="$root/usr/bin/grix"
 [ -x "$grix" ] || fail "the unpacked package has no executable usr/bin/grix"
 
 # The manual page must format without a single warning.
-warnings=$(groff -man -Tutf8 -ww -z "$root/usr/share/man/man1/grix.1" 2>&1)
+warnings=$(gzip -dc "$root/usr/share/man/man1/grix.1.gz" | groff -man -Tutf8 -ww -z 2>&1)
 [ -z "$warnings" ] || fail "groff warns about the manual page: $warnings"
 
-# Batch mode converts silently; each run gets a fresh copy of the example.
-formats=("-ascii 3:txt" "-wingx:map" "-march:fou" "-xd:grd" "-ccp4:ccp4")
+# Batch mode converts silently in every format the usage text lists; each run gets a
+# fresh copy of the example.
+mapfile -t formats < <("$grix" --help | awk '/^  -[a-z], -/ {
+    option = $2; file = $3
+    if ($3 == "N") { option = option " 3"; file = $4 }
+    if (sub(/^expnam\./, "", file)) print option ":" file }')
+[ ${#formats[@]} -ge 5 ] || fail "grix --help lists ${#formats[@]} output formats"
 for format in "${formats[@]}"; do
     options=${format%%:*}
     extension=${format##*:}

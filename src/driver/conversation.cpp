@@ -1,7 +1,5 @@
 #include "driver/conversation.hpp"
 
-#include "common/fatal.hpp"
-
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -13,12 +11,6 @@ namespace {
 
 constexpr std::array<std::string_view, 6> MAP_TYPES{"DELF", "FOBS", "FCLC",
                                                     "NFDF", "PTSN", "DPTS"};
-
-// The formats the question offers.
-constexpr std::array<std::string_view, 4> MENU_FORMATS{"ASCII", "WINGX", "MARCH", "XD"};
-
-// The longest output file name a user may type.
-constexpr std::size_t MAX_OUTPUT_NAME = 259;
 
 constexpr const char* BANNER =
     "\n"
@@ -73,7 +65,6 @@ void ask_run_choices(RunOptions& options, Console& console)
 {
     print_to(console.out, "Enter EXPNAM: ");
     options.expnam = read_word(console, "the experiment name");
-    check_expnam_length(options.expnam);
 
     options.map_type = ask_choice(
         console,
@@ -95,10 +86,7 @@ void ask_run_choices(RunOptions& options, Console& console)
         "XD       Project XD *.grd format (text)\n"
         "Type: ",
         "the output format", "Type must be one of ASCII, WINGX, MARCH or XD\n\n",
-        [](const std::string& answer) {
-            return std::find(MENU_FORMATS.begin(), MENU_FORMATS.end(), answer) !=
-                   MENU_FORMATS.end();
-        });
+        [](const std::string& answer) { return find_format_named(answer) != nullptr; });
     options.format = find_format_named(format);
     print_to(console.out, "\n");
 }
@@ -152,11 +140,7 @@ std::size_t choose_phase(Console& console, const std::vector<Phase>& phases)
 std::string ask_output_name(Console& console)
 {
     print_to(console.out, "Enter output file name: ");
-    std::string name = read_word(console, "the output file name");
-    if (name.size() > MAX_OUTPUT_NAME)
-        throw FatalError(
-            printf_text("Output file name is longer than %zu characters.\n", MAX_OUTPUT_NAME));
-    return name;
+    return read_word(console, "the output file name");
 }
 
 int ask_precision(Console& console)

@@ -1,6 +1,5 @@
 #include "driver/options.hpp"
 
-#include "common/fatal.hpp"
 #include "common/printf_text.hpp"
 
 #include <algorithm>
@@ -49,41 +48,89 @@ int convert_precision(std::string_view text)
     return precision < 0 || precision > 6 ? 0 : static_cast<int>(precision);
 }
 
-// Options apply in command-line order: a later one overrides an earlier one.
-void apply_option(RunOptions& options, const std::string& arg, const std::string& next)
+bool is_phase_option(std::string_view arg)
+{
+    return arg == "-p" || arg == "-phase";
+}
+
+// Options apply in command-line order: a later one overrides an earlier one. Returns
+// whether `arg` is an option at all.
+bool apply_option(RunOptions& options, const std::string& arg, const std::string& next)
 {
     if (const OutputFormat* format = find_format_by_option(arg)) {
         options.format = format;
         if (format->asks_precision)
             options.precision = convert_precision(next);
+        return true;
     }
-    for (const MapTypeOption& type : MAP_TYPE_OPTIONS) {
-        if (arg == type.option)
-            options.map_type = type.map_type;
+    if (is_phase_option(arg)) {
+        options.phase = static_cast<int>(std::clamp<long long>(convert_like_atoi(next), INT_MIN,
+                                                               INT_MAX));
+        return true;
     }
+    const auto type = std::find_if(MAP_TYPE_OPTIONS.begin(), MAP_TYPE_OPTIONS.end(),
+                                   [&](const MapTypeOption& type) { return arg == type.option; });
+    if (type == MAP_TYPE_OPTIONS.end())
+        return false;
+    options.map_type = type->map_type;
+    return true;
+}
+
+// Whether `arg` is the value of the option before it: it is examined as an option in
+// its own turn, but never reported as ignored.
+bool is_option_value(const std::vector<std::string>& args, std::size_t i)
+{
+    if (i < 2)
+        return false;
+    const std::string& before = args[i - 1];
+    const OutputFormat* format = find_format_by_option(before);
+    return (format != nullptr && format->asks_precision) || is_phase_option(before);
 }
 
 }  // namespace
 
-void check_expnam_length(const std::string& expnam)
+std::string usage_text()
 {
-    if (expnam.size() > MAX_EXPNAM)
-        throw FatalError(
-            printf_text("Experiment name is longer than %zu characters.\n", MAX_EXPNAM));
+    std::string text = "Usage: grix [options] expnam    converts expnam's Fourier map (batch mode)\n"
+                       "       grix                     asks for everything (interactive mode)\n"
+                       "       grix -v                  the same, showing the map file's header\n"
+                       "Output format (default: ASCII dump with precision 0):\n";
+    for (const OutputFormat& format : output_formats()) {
+        const std::string options =
+            printf_text("%.*s, %.*s%s", static_cast<int>(format.short_option.size()),
+                        format.short_option.data(), static_cast<int>(format.long_option.size()),
+                        format.long_option.data(), format.asks_precision ? " N" : "");
+        text += printf_text("  %-14s expnam%-6s %s\n", options.c_str(),
+                            std::string(format.extension).c_str(),
+                            std::string(format.description).c_str());
+    }
+    text += "Map type (default: FCLC):\n ";
+    for (const MapTypeOption& type : MAP_TYPE_OPTIONS)
+        text.append(" ").append(type.option);
+    text += "\n"
+            "Phase of the experiment file (default: 1):\n"
+            "  -p, -phase N   the N-th phase\n"
+            "Alone: -h, --help this text; --version the version.\n";
+    return text;
 }
 
 RunOptions read_command_line(const std::vector<std::string>& args)
 {
     RunOptions options;
+    if (args.size() == 2 && (args[1] == "-h" || args[1] == "--help"))
+        options.request = Request::help;
+    if (args.size() == 2 && args[1] == "--version")
+        options.request = Request::version;
     if (args.size() <= 2) {
         options.show_header = args.size() == 2 && args[1] == "-v";
         return options;
     }
     options.batch = true;
     options.expnam = args.back();
-    check_expnam_length(options.expnam);
-    for (std::size_t i = 1; i + 1 < args.size(); ++i)
-        apply_option(options, args[i], args[i + 1]);
+    for (std::size_t i = 1; i + 1 < args.size(); ++i) {
+        if (!apply_option(options, args[i], args[i + 1]) && !is_option_value(args, i))
+            options.ignored.push_back(args[i]);
+    }
     return options;
 }
 

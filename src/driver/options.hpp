@@ -8,23 +8,26 @@
 
 namespace grix {
 
-// The longest experiment name the tool takes (it is the base of every file name).
-inline constexpr std::size_t MAX_EXPNAM = 79;
+// What a lone "-h", "--help" or "--version" asks for instead of a conversion.
+enum class Request { convert, help, version };
 
 struct RunOptions {
+    Request request = Request::convert;
     std::string expnam;
     std::string map_type = "FCLC";
     const OutputFormat* format = find_format_named("ASCII");
     int precision = 0;
+    int phase = 1;             // batch mode: the phase converted, counted from 1
     bool batch = false;        // no prompts, nothing on standard output
     bool show_header = false;  // the only argument is "-v": dump the map header
+    std::vector<std::string> ignored;  // batch arguments that are neither options nor values
 };
 
 // Decides the mode from the argument count (`args` holds the program name first) and,
 // in batch mode, takes every option and the experiment name from the command line.
 RunOptions read_command_line(const std::vector<std::string>& args);
 
-// Refuses an experiment name longer than MAX_EXPNAM.
-void check_expnam_length(const std::string& expnam);
+// The usage text of "--help", built from the format table.
+std::string usage_text();
 
 }  // namespace grix

@@ -9,6 +9,7 @@
 #include "readers/map_file.hpp"
 #include "readers/paths.hpp"
 
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -43,34 +44,67 @@ FourierMap read_map(const RunOptions& options, Console& console, InputNames& inp
     return read_map_sections(start);
 }
 
-// The phase the map belongs to. A missing experiment file, or one without phases, gives
-// a zero cell and no atoms, and the run goes on.
-Phase read_phase(const RunOptions& options, Console& console, InputNames& inputs)
+// The phase in batch mode: the one "-p" names, the first without it.
+std::size_t pick_phase(const RunOptions& options, const std::vector<Phase>& phases)
 {
+    const int count = static_cast<int>(phases.size());
+    if (options.phase < 1 || options.phase > count)
+        throw FatalError(printf_text("Phase %d is not in the experiment file; it holds %d "
+                                     "phase(s).\n",
+                                     options.phase, count));
+    return static_cast<std::size_t>(options.phase - 1);
+}
+
+// The chosen phase and its number, counted from 1; none when the experiment file is
+// missing or holds no phase: the cell is then zero, there are no atoms, and the run goes
+// on. Interactive mode says so on standard output, batch mode on standard error.
+std::optional<std::pair<Phase, std::size_t>> read_phase(const RunOptions& options,
+                                                        Console& console, InputNames& inputs)
+{
+    std::ostream& says = options.batch ? console.err : console.out;
     std::vector<FailedOpen> failures;
     std::optional<InputFile> file = open_first(exp_file_candidates(options.expnam), failures);
     if (!file) {
-        if (!options.batch) {
-            print_to(console.out, "Can't find %s.\n",
-                     to_upper_ascii(options.expnam + ".exp").c_str());
-            print_to(console.out, "Can't get unit cell information.\n");
-            print_to(console.out, "Setting unit cell to zero.\n");
-            print_to(console.out, "This may make some output formats unreadable.\n");
-        }
-        return {};
+        print_to(says, "Can't find %s.\n", to_upper_ascii(options.expnam + ".exp").c_str());
+        print_to(says, "Can't get unit cell information.\n");
+        print_to(says, "Setting unit cell to zero.\n");
+        print_to(says, "This may make some output formats unreadable.\n");
+        return std::nullopt;
     }
     inputs.push_back(file->name);
     const std::vector<Phase> phases = read_exp_file(file->stream);
-    if (!options.batch)
-        print_to(console.out, "Number of phases found in EXP file: %zu\n", phases.size());
+    if (!options.batch || phases.empty())
+        print_to(says, "Number of phases found in EXP file: %zu\n", phases.size());
     if (phases.empty()) {
-        if (!options.batch) {
-            print_to(console.out, "No phase information. Setting unit cell to zero.\n");
-            print_to(console.out, "This may make sone output formats unreadable.\n");
-        }
-        return {};
+        print_to(says, "No phase information. Setting unit cell to zero.\n");
+        print_to(says, "This may make sone output formats unreadable.\n");
+        return std::nullopt;
     }
-    return phases[options.batch ? 0 : choose_phase(console, phases)];
+    const std::size_t chosen =
+        options.batch ? pick_phase(options, phases) : choose_phase(console, phases);
+    return std::pair{phases[chosen], chosen + 1};
+}
+
+// A map converted with another phase's cell goes through, but not without a word: edges
+// that differ by more than 0.1 %, or angles by more than 0.05 degrees.
+void warn_of_other_cell(Console& console, const MapHeader& header, const Phase& phase,
+                        std::size_t number)
+{
+    const CellParameters& cell = phase.cell;
+    const double ours[6] = {cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma};
+    bool differs = false;
+    for (int n = 0; n < 6; ++n) {
+        const double map = header.cell[n];
+        const double allowed = n < 3 ? 0.001 * std::fabs(ours[n]) : 0.05;
+        differs = differs || std::fabs(map - ours[n]) > allowed;
+    }
+    if (differs)
+        print_to(console.err,
+                 "Warning: the map's cell %.4f %.4f %.4f %.3f %.3f %.3f differs from phase "
+                 "%zu's %.4f %.4f %.4f %.3f %.3f %.3f.\n",
+                 double{header.cell[0]}, double{header.cell[1]}, double{header.cell[2]},
+                 double{header.cell[3]}, double{header.cell[4]}, double{header.cell[5]}, number,
+                 ours[0], ours[1], ours[2], ours[3], ours[4], ours[5]);
 }
 
 void write_output_file(const Conversion& conversion, const OutputFormat& format,
@@ -88,6 +122,16 @@ void write_output_file(const Conversion& conversion, const OutputFormat& format,
 int run(const std::vector<std::string>& args, Console& console)
 {
     RunOptions options = read_command_line(args);
+    if (options.request == Request::help) {
+        print_to(console.out, "%s", usage_text().c_str());
+        return 0;
+    }
+    if (options.request == Request::version) {
+        print_to(console.out, "grix %s\n", GRIX_VERSION);
+        return 0;
+    }
+    for (const std::string& ignored : options.ignored)
+        print_to(console.err, "Ignoring argument %s.\n", ignored.c_str());
     if (!options.batch) {
         print_banner(console);
         ask_run_choices(options, console);
@@ -96,7 +140,10 @@ int run(const std::vector<std::string>& args, Console& console)
 
     InputNames inputs;
     const FourierMap map = read_map(options, console, inputs);
-    const Phase phase = read_phase(options, console, inputs);
+    const auto chosen = read_phase(options, console, inputs);
+    const Phase phase = chosen ? chosen->first : Phase{};
+    if (chosen)
+        warn_of_other_cell(console, map.header, phase, chosen->second);
     const OutputFormat& format = *options.format;
     std::string name = options.expnam + std::string(format.extension);
     int precision = options.precision;

@@ -106,7 +106,8 @@ bool read_phase(ExpScan& scan, Phase& phase, int phase_index)
             return false;
     } while (is_other_phase_record(scan, phase_key));
 
-    const int count = scan_int(scan.from_column(15));
+    // The count's field starts in column 13: a count of four digits begins there.
+    const int count = scan_int(scan.from_column(13));
     if (count > MAXATOMS)
         refuse_atom_count(phase_index, count);
     phase.atom_count = std::min(count, 0);

@@ -79,14 +79,22 @@ std::vector<std::string> map_file_candidates(const std::string& expnam,
         {short_type, to_lower_ascii},
         {short_type, to_upper_ascii},
     };
-    return candidate_names(attempts);
+    std::vector<std::string> names = candidate_names(attempts);
+    // The name as typed (Quartz), the extensions in either case.
+    for (const std::string& type : {map_type, map_type.substr(0, 3)}) {
+        add_once(names, expnam + "." + to_lower_ascii(type));
+        add_once(names, expnam + "." + to_upper_ascii(type));
+    }
+    return names;
 }
 
 std::vector<std::string> exp_file_candidates(const std::string& expnam)
 {
     const std::string name = expnam + ".exp";
     const NameAttempt attempts[] = {{name, keep_case}, {name, to_upper_ascii}};
-    return candidate_names(attempts);
+    std::vector<std::string> names = candidate_names(attempts);
+    add_once(names, expnam + ".EXP");  // the name as typed, the extension upper-cased
+    return names;
 }
 
 }  // namespace grix

@@ -33,12 +33,13 @@ struct NameAttempt {
 std::vector<std::string> candidate_names(std::span<const NameAttempt> attempts);
 
 // expnam.maptype in lower then upper case, then the same with the map type cut to three
-// letters; then those four with only the final component converted.
+// letters; then those four with only the final component converted; then the name as
+// typed with each extension in lower then upper case.
 std::vector<std::string> map_file_candidates(const std::string& expnam,
                                              const std::string& map_type);
 
 // expnam.exp as typed, then the whole name upper-cased, then the directory as typed
-// with the final component upper-cased.
+// with the final component upper-cased, then the name as typed with ".EXP".
 std::vector<std::string> exp_file_candidates(const std::string& expnam);
 
 }  // namespace grix

@@ -15,17 +15,22 @@ namespace {
 
 const std::array<OutputFormat, 5> FORMATS{{
     {.name = "ASCII", .short_option = "-a", .long_option = "-ascii", .extension = ".txt",
+     .description = "plain ASCII dump on the map's grid",
      .mode = OutputMode::text, .asks_precision = true, .write = write_ascii_dump},
     {.name = "WINGX", .short_option = "-w", .long_option = "-wingx", .extension = ".map",
+     .description = "WinGX binary map on the map's grid",
      .mode = OutputMode::binary, .write = write_wingx_map},
     {.name = "MARCH", .short_option = "-m", .long_option = "-march", .extension = ".fou",
+     .description = "Marching Cube text file on a Cartesian grid",
      .mode = OutputMode::text, .resamples = true,
      .check = check_cartesian_grid, .write = write_marching_cube},
     {.name = "XD", .short_option = "-x", .long_option = "-xd", .extension = ".grd",
+     .description = "Project XD grid file on a Cartesian grid",
      .mode = OutputMode::text, .resamples = true,
      .notice = "Project XD output type not fully implemented.\n", .check = check_cartesian_grid,
      .write = write_xd_grid},
     {.name = "CCP4", .short_option = "-c", .long_option = "-ccp4", .extension = ".ccp4",
+     .description = "CCP4/MRC map on the map's grid",
      .mode = OutputMode::binary, .check = check_ccp4_map,
      .write = write_ccp4_map},
 }};

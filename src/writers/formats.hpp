@@ -16,6 +16,7 @@ struct OutputFormat {
     std::string_view short_option;  // batch options, "-a" and "-ascii"
     std::string_view long_option;
     std::string_view extension;     // of the output file in batch mode
+    std::string_view description;   // for the usage text
     OutputMode mode = OutputMode::text;
     // Written on a Cartesian grid rather than the map's own, which needs the
     // orthogonalised cell (and its volume check) before anything else.

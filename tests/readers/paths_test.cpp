@@ -21,21 +21,27 @@ TEST(ExperimentName, CutAtTheFirstDotOfTheFinalComponent)
 TEST(CandidateNames, MapFileWholeNameFirstThenFinalComponentOnly)
 {
     using Names = std::vector<std::string>;
+    // Then the name as typed, each extension in lower then upper case.
     EXPECT_EQ(map_file_candidates("Run1", "FCLC"),
-              (Names{"run1.fclc", "RUN1.FCLC", "run1.fcl", "RUN1.FCL"}));
+              (Names{"run1.fclc", "RUN1.FCLC", "run1.fcl", "RUN1.FCL", "Run1.fclc",
+                     "Run1.FCLC", "Run1.fcl", "Run1.FCL"}));
     EXPECT_EQ(map_file_candidates("My.Dir/Run1", "DPTS"),
               (Names{"my.dir/run1.dpts", "MY.DIR/RUN1.DPTS", "my.dir/run1.dpt",
                      "MY.DIR/RUN1.DPT", "My.Dir/run1.dpts", "My.Dir/RUN1.DPTS",
-                     "My.Dir/run1.dpt", "My.Dir/RUN1.DPT"}));
+                     "My.Dir/run1.dpt", "My.Dir/RUN1.DPT", "My.Dir/Run1.dpts",
+                     "My.Dir/Run1.DPTS", "My.Dir/Run1.dpt", "My.Dir/Run1.DPT"}));
+    // A name tried already is not tried again.
+    EXPECT_EQ(map_file_candidates("run", "FOBS").size(), 6u);
     EXPECT_EQ(map_file_candidates("C:\\Maps\\x", "FOBS")[4], "C:\\Maps\\x.fobs");
 }
 
 TEST(CandidateNames, ExperimentFileAsTypedThenUpperCase)
 {
     using Names = std::vector<std::string>;
-    EXPECT_EQ(exp_file_candidates("run1"), (Names{"run1.exp", "RUN1.EXP"}));
+    EXPECT_EQ(exp_file_candidates("run1"), (Names{"run1.exp", "RUN1.EXP", "run1.EXP"}));
     EXPECT_EQ(exp_file_candidates("Data/Run1"),
-              (Names{"Data/Run1.exp", "DATA/RUN1.EXP", "Data/RUN1.EXP"}));
+              (Names{"Data/Run1.exp", "DATA/RUN1.EXP", "Data/RUN1.EXP", "Data/Run1.EXP"}));
+    EXPECT_EQ(exp_file_candidates("RUN").size(), 2u);
     EXPECT_EQ(to_upper_ascii("a-z\xe9_Z"), "A-Z\xe9_Z");
     EXPECT_EQ(to_lower_ascii("A-Z\xc9_z"), "a-z\xc9_z");
 }
