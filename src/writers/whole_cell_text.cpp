@@ -1,0 +1,93 @@
+#include "writers/whole_cell_text.hpp"
+
+#include "common/text.hpp"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
+namespace grix {
+
+TextPieces::TextPieces(const TextSink& sink) : sink_(sink), buffer_(PIECE_BYTES) {}
+
+char* TextPieces::reserve_room(std::size_t size)
+{
+    if (size > PIECE_BYTES)
+        throw std::length_error("text piece room beyond a piece");
+    if (used_ + size > PIECE_BYTES)
+        flush();
+    return buffer_.data() + used_;
+}
+
+void TextPieces::commit(const char* end)
+{
+    used_ = static_cast<std::size_t>(end - buffer_.data());
+}
+
+void TextPieces::append(std::string_view text)
+{
+    while (!text.empty()) {
+        const std::size_t size = std::min(text.size(), PIECE_BYTES);
+        char* const room = reserve_room(size);
+        commit(std::copy_n(text.data(), size, room));
+        text.remove_prefix(size);
+    }
+}
+
+void TextPieces::flush()
+{
+    if (used_ == 0)
+        return;
+    sink_(std::string_view(buffer_.data(), used_));
+    used_ = 0;
+}
+
+void append_value_line(TextPieces& pieces, const float* values, std::size_t count)
+{
+    constexpr std::size_t LINE_ROOM = VALUES_PER_LINE * (MAX_FLOAT_CHARS + 1) + 1;
+    char* const end = write_scientific_floats(pieces.reserve_room(LINE_ROOM), values,
+                                              std::min(count, VALUES_PER_LINE), 13, 5);
+    *end = '\n';
+    pieces.commit(end + 1);
+}
+
+std::string one_line(std::string_view text)
+{
+    std::string line(text);
+    for (char& c : line) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code < 0x20 || code == 0x7F)
+            c = ' ';
+    }
+    return line;
+}
+
+std::array<double, 3> to_cartesian(const WholeCell& cell, const std::array<double, 3>& fractional)
+{
+    std::array<double, 3> position{};
+    for (std::size_t row = 0; row < 3; ++row)
+        for (std::size_t column = 0; column < 3; ++column)
+            position[row] += cell.frac_to_cart[row][column] * fractional[column];
+    return position;
+}
+
+std::array<double, 3> cell_edge(const WholeCell& cell, int axis)
+{
+    const auto column = static_cast<std::size_t>(axis);
+    return {cell.frac_to_cart[0][column], cell.frac_to_cart[1][column],
+            cell.frac_to_cart[2][column]};
+}
+
+void check_value_count(const WholeCell& cell)
+{
+    std::size_t count = 1;
+    for (const int points : cell.points) {
+        if (points < 1)
+            throw std::invalid_argument("whole cell without grid points");
+        count *= static_cast<std::size_t>(points);
+    }
+    if (cell.values.size() != count)
+        throw std::invalid_argument("whole cell values do not fill its grid");
+}
+
+}  // namespace grix

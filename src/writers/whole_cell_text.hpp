@@ -1,0 +1,64 @@
+// What the text formats of the whole cell share: text built into a buffer of about a MiB
+// and handed to a sink each time it fills, so that a file of tens of millions of values
+// never sits in memory at once; titles kept on one line; the cell's Cartesian geometry.
+#pragma once
+
+#include "writers/whole_cell.hpp"
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace grix {
+
+using TextSink = std::function<void(std::string_view)>;
+
+class TextPieces {
+public:
+    // Pieces handed to `sink` hold at most PIECE_BYTES characters.
+    static constexpr std::size_t PIECE_BYTES = std::size_t{1} << 20;
+
+    explicit TextPieces(const TextSink& sink);
+
+    // Room for `size` characters (at most PIECE_BYTES) at the end of the text; the
+    // caller writes there and passes the end of what it wrote to commit().
+    char* reserve_room(std::size_t size);
+    void commit(const char* end);
+
+    void append(std::string_view text);
+
+    // Hands over what is left; call once at the end.
+    void flush();
+
+private:
+    const TextSink& sink_;
+    std::vector<char> buffer_;
+    std::size_t used_ = 0;
+};
+
+// Densities per line in both formats.
+inline constexpr std::size_t VALUES_PER_LINE = 6;
+
+// The first VALUES_PER_LINE (or fewer, `count`) of `values` as one line, each "%13.5E":
+// a blank before every value, as the formats' readers split on blanks, and six
+// significant digits.
+void append_value_line(TextPieces& pieces, const float* values, std::size_t count);
+
+// `text` with every control character (a line end among them) made a blank, for a title
+// that must stay on its own line.
+std::string one_line(std::string_view text);
+
+// The Cartesian position (Angstrom) of a fractional one.
+std::array<double, 3> to_cartesian(const WholeCell& cell, const std::array<double, 3>& fractional);
+
+// The cell edge along crystal axis `axis` (0, 1, 2) in Cartesian coordinates (Angstrom).
+std::array<double, 3> cell_edge(const WholeCell& cell, int axis);
+
+// Refuses a cell without grid points along an axis, or whose value count is not the
+// product of its grid points: the writers index the values by the points.
+void check_value_count(const WholeCell& cell);
+
+}  // namespace grix

@@ -1,0 +1,139 @@
+#include "writers/gaussian_cube.hpp"
+#include "writers/whole_cell_text.hpp"
+#include "writers/xsf_grid.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using grix::WholeCell;
+
+// An oblique cell with 7 x 2 x 8 points, each value saying where it lies (100 z + 10 y
+// + x), a silicon atom and one of unknown element.
+WholeCell tagged_cell()
+{
+    WholeCell cell;
+    cell.frac_to_cart = {{{5, -1, 0.5}, {0, 6, 0.8}, {0, 0, 7}}};
+    cell.points = {7, 2, 8};
+    for (int z = 0; z < 8; ++z)
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 7; ++x)
+                cell.values.push_back(static_cast<float>(100 * z + 10 * y + x));
+    cell.atoms = {{"Si1", "Si", 14, {0.1, 0.2, 0.3}}, {"Q1", "", 0, {0.5, 0.5, 0.5}}};
+    return cell;
+}
+
+struct Emitted {
+    std::string text;
+    std::size_t largest_piece = 0;
+};
+
+template <typename Emit>
+Emitted emit(Emit emit_file, const WholeCell& cell)
+{
+    Emitted emitted;
+    emit_file(cell, "tagged\ncell", [&](std::string_view piece) {
+        emitted.text += piece;
+        emitted.largest_piece = std::max(emitted.largest_piece, piece.size());
+    });
+    return emitted;
+}
+
+// Checks the value lines that follow `header` in `text` up to `tail`: runs of 8 values
+// at 13 characters each, as a line of 6 and a line of 2, holding `expected` in order.
+void expect_value_runs(const std::string& text, const std::string& header,
+                       const std::string& tail, const std::vector<float>& expected)
+{
+    ASSERT_EQ(text.substr(0, header.size()), header);
+    ASSERT_EQ(text.substr(text.size() - tail.size()), tail);
+    std::istringstream lines(
+        text.substr(header.size(), text.size() - header.size() - tail.size()));
+    std::vector<float> values;
+    std::string line;
+    for (std::size_t n = 0; std::getline(lines, line); ++n) {
+        ASSERT_EQ(line.size(), n % 2 == 0 ? 6 * 13u : 2 * 13u) << "line " << n;
+        std::istringstream fields(line);
+        for (float value; fields >> value;)
+            values.push_back(value);
+    }
+    EXPECT_EQ(values, expected);
+}
+
+TEST(GaussianCube, HeaderInBohrAtomsThenValuesXSlowestZFastest)
+{
+    const std::string header =
+        "tagged cell\n"
+        "grix: GSAS Fourier map over one unit cell, density per cubic Angstrom as in the map;"
+        " OUTER LOOP: X, MIDDLE LOOP: Y, INNER LOOP: Z\n"
+        "    2    0.000000    0.000000    0.000000\n"
+        "    7    1.349804    0.000000    0.000000\n"
+        "    2   -0.944863    5.669178    0.000000\n"
+        "    8    0.118108    0.188973    1.653510\n"
+        "   14   14.000000    0.850377    2.721206    3.968425\n"
+        "    0    0.000000    4.251884    6.425069    6.614041\n";
+    std::vector<float> expected;
+    for (int x = 0; x < 7; ++x)
+        for (int yz = 0; yz < 2 * 8; ++yz)
+            expected.push_back(static_cast<float>(100 * (yz % 8) + 10 * (yz / 8) + x));
+    expect_value_runs(emit(grix::emit_gaussian_cube, tagged_cell()).text, header, "", expected);
+}
+
+TEST(XsfGrid, CellAtomsAndGridWithClosingPlanes)
+{
+    const std::string header =
+        "# tagged cell\n"
+        "CRYSTAL\nPRIMVEC\n"
+        "    5.000000000    0.000000000    0.000000000\n"
+        "   -1.000000000    6.000000000    0.000000000\n"
+        "    0.500000000    0.800000000    7.000000000\n"
+        "PRIMCOORD\n2 1\n"
+        " 14    0.450000000    1.440000000    2.100000000\n"
+        "  0    2.250000000    3.400000000    3.500000000\n"
+        "BEGIN_BLOCK_DATAGRID_3D\ngrix_map\nBEGIN_DATAGRID_3D_density\n"
+        "     8     3     9\n"
+        "    0.000000000    0.000000000    0.000000000\n"
+        "    5.000000000    0.000000000    0.000000000\n"
+        "   -1.000000000    6.000000000    0.000000000\n"
+        "    0.500000000    0.800000000    7.000000000\n";
+    std::vector<float> expected;
+    for (int z = 0; z <= 8; ++z)
+        for (int y = 0; y <= 2; ++y)
+            for (int x = 0; x <= 7; ++x)
+                expected.push_back(static_cast<float>(100 * (z % 8) + 10 * (y % 2) + x % 7));
+    expect_value_runs(emit(grix::emit_xsf_grid, tagged_cell()).text, header,
+                      "END_DATAGRID_3D\nEND_BLOCK_DATAGRID_3D\n", expected);
+}
+
+TEST(WholeCellText, LargeGridsComeInPiecesOfAtMostAMiB)
+{
+    WholeCell cell = tagged_cell();
+    cell.points = {64, 64, 64};
+    cell.values.assign(64 * 64 * 64, -1.5f);
+    for (const Emitted& file : {emit(grix::emit_gaussian_cube, cell),
+                                emit(grix::emit_xsf_grid, cell)}) {
+        EXPECT_GT(file.text.size(), 3 * grix::TextPieces::PIECE_BYTES);
+        EXPECT_LE(file.largest_piece, grix::TextPieces::PIECE_BYTES);
+    }
+}
+
+TEST(WholeCellText, RefusesGridsTheValuesDoNotFill)
+{
+    WholeCell short_of_one = tagged_cell();
+    short_of_one.values.pop_back();
+    WholeCell flat = tagged_cell();
+    flat.points = {7, 0, 8};
+    flat.values.clear();
+    for (const WholeCell& cell : {short_of_one, flat}) {
+        EXPECT_THROW(emit(grix::emit_gaussian_cube, cell), std::invalid_argument);
+        EXPECT_THROW(emit(grix::emit_xsf_grid, cell), std::invalid_argument);
+    }
+}
+
+}  // namespace
