@@ -1,0 +1,26 @@
+// Contour lines of one section of a map at one level, by marching squares.
+#pragma once
+
+#include <array>
+#include <vector>
+
+namespace grix {
+
+// A contour line through the section, in grid index units: (i, j) is the point
+// value(i, j). A closed path is a loop whose last point joins its first; an open path
+// starts and ends at the section's border or at the edge of a region without values.
+struct ContourPath {
+    std::vector<std::array<double, 2>> points;
+    bool closed = false;
+};
+
+// The contours of `level` through a section of `columns` x `rows` values stored row by
+// row: value(i, j) = values[i + j * columns]. A value equal to the level counts as above
+// it; a cell with a corner that is not a finite number holds no line; a saddle cell
+// joins the corners that agree with the mean of its four corners. Consecutive points
+// that coincide (a path through a grid point at the level) are kept once, and paths
+// shrunk to a single point are left out.
+std::vector<ContourPath> trace_contours(const float* values, int columns, int rows,
+                                        double level);
+
+}  // namespace grix

@@ -1,0 +1,42 @@
+// A first look at a Fourier map in any browser: one self-contained HTML page with a
+// contour plot of each section (inline SVG, no network, no other file), the atoms near
+// each section's plane, and a slider and keys to step through the sections.
+#pragma once
+
+#include "common/records.hpp"
+#include "writers/whole_cell.hpp"
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace grix {
+
+struct ContourPageInput {
+    const MapHeader& header;
+    const MapSections& sections;
+    std::string phase_name;
+    std::array<double, 6> cell;   // a, b, c (Angstrom), alpha, beta, gamma (degrees)
+    std::vector<CellAtom> atoms;  // every atom image in the cell, fractional in [0, 1)
+};
+
+// At most this many sections are drawn; a longer map shows every k-th section.
+inline constexpr int MAX_DRAWN_SECTIONS = 48;
+
+// Contour levels per sign at most; more multiples of the rms are thinned evenly.
+inline constexpr int MAX_LEVELS_PER_SIGN = 12;
+
+// The contour path data one section may take; beyond it the levels nearest zero go.
+inline constexpr std::size_t SECTION_PATH_BUDGET = 96 * 1024;
+
+// Writes the page's text in pieces of about a MiB or less, in order. The levels are
+// multiples of the map's rms deviation from zero; text from the files is escaped.
+void emit_contour_page(const ContourPageInput& input,
+                       const std::function<void(std::string_view)>& sink);
+
+// `text` with & < > " ' written as character references, for HTML text and attributes.
+std::string escape_html(std::string_view text);
+
+}  // namespace grix
