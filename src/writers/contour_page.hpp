@@ -3,7 +3,7 @@
 // each section's plane, and a slider and keys to step through the sections.
 #pragma once
 
-#include "common/records.hpp"
+#include "common/fourier_map.hpp"
 #include "writers/whole_cell.hpp"
 
 #include <array>

@@ -7,10 +7,9 @@
 #include <cstdint>
 #include <cstring>
 
-namespace {
+using namespace grix;
 
-using grix::CellAtom;
-using grix::emit_contour_page;
+namespace {
 
 const std::array<double, 6> CUBIC{10, 10, 10, 90, 90, 90};
 
