@@ -1,6 +1,7 @@
-// Computes the bundled example's Fourier map: alpha-quartz (SiO2, P 32 2 1) as a sum of
-// Gaussian atoms at every symmetry-equivalent site, on a 20 x 20 x 24 grid over one
-// whole cell (both faces included), written in the GSAS map file's own layout.
+// Computes the bundled example's Fourier map: alpha-quartz (SiO2, P 32 2 1 in its
+// standard setting, Si on the 2-fold axis at z = 1/6) as a sum of Gaussian atoms at the
+// distinct images of each site, on a 20 x 20 x 24 grid over one whole cell (both faces
+// included), written in the GSAS map file's own layout.
 //
 //   make_example_map quartz.fclc
 
@@ -23,11 +24,19 @@ struct Atom {
     double x, y, z, electrons;
 };
 
-// The six general positions of P 32 2 1 applied to one site.
+// Whether two fractional coordinates are one modulo a lattice translation.
+bool same_modulo_cell(double a, double b)
+{
+    const double difference = a - b;
+    return std::fabs(difference - std::round(difference)) < 1e-6;
+}
+
+// The six operators of P 32 2 1 (standard setting) applied to one site; a site on a
+// 2-fold axis keeps each of its images once.
 std::vector<Atom> expand_site(const Atom& s)
 {
     const double t = 1.0 / 3.0;
-    return {
+    const Atom images[] = {
         {s.x, s.y, s.z, s.electrons},
         {-s.y, s.x - s.y, s.z + 2 * t, s.electrons},
         {-s.x + s.y, -s.x, s.z + t, s.electrons},
@@ -35,6 +44,14 @@ std::vector<Atom> expand_site(const Atom& s)
         {s.x - s.y, -s.y, -s.z + t, s.electrons},
         {-s.x, -s.x + s.y, -s.z + 2 * t, s.electrons},
     };
+    std::vector<Atom> distinct;
+    for (const Atom& image : images)
+        if (std::none_of(distinct.begin(), distinct.end(), [&](const Atom& seen) {
+                return same_modulo_cell(seen.x, image.x) && same_modulo_cell(seen.y, image.y) &&
+                       same_modulo_cell(seen.z, image.z);
+            }))
+            distinct.push_back(image);
+    return distinct;
 }
 
 // Squared Cartesian length of a fractional difference in the hexagonal cell.
@@ -83,8 +100,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: make_example_map OUTPUT\n");
         return 1;
     }
-    std::vector<Atom> atoms = expand_site({0.4697, 0.0, 0.0, 14});
-    const std::vector<Atom> oxygen = expand_site({0.4135, 0.2669, 0.1191, 8});
+    // The sites of quartz.exp: Si on a 2-fold axis, O in a general position.
+    std::vector<Atom> atoms = expand_site({0.4697, 0.0, 1.0 / 6.0, 14});
+    const std::vector<Atom> oxygen = expand_site({0.4135, 0.2669, 0.1191 + 1.0 / 6.0, 8});
     atoms.insert(atoms.end(), oxygen.begin(), oxygen.end());
 
     const int across = NXYZI[0] + 1, down = NXYZI[1] + 1, sections = NXYZI[2] + 1;

@@ -1,0 +1,331 @@
+#include "symmetry/cell_density.hpp"
+
+#include "common/console.hpp"
+#include "common/fatal.hpp"
+#include "geometry/grid.hpp"
+
+#include <bit>
+#include <cmath>
+#include <optional>
+
+namespace grix {
+namespace {
+
+using Index3 = std::array<std::int64_t, 3>;
+using IntRotation = std::array<std::array<int, 3>, 3>;
+
+constexpr std::int64_t MAX_CELL_POINTS = std::int64_t{1} << 32;
+
+// A grid coordinate this close to a whole number is taken as on the grid.
+constexpr double ON_GRID = 1e-6;
+
+std::int64_t modulo(std::int64_t value, std::int64_t modulus)
+{
+    const std::int64_t remainder = value % modulus;
+    return remainder < 0 ? remainder + modulus : remainder;
+}
+
+// The map's grid seen along the fractional axes x, y, z.
+struct MapGrid {
+    Index3 cell;                   // grid points per cell (nxyzi of the axis's direction)
+    Index3 origin;                 // grid index of the map's first point (nxyzo)
+    Index3 extent;                 // map points (nxyzt)
+    std::array<int, 3> direction;  // map direction along the axis: 0 across, 1 down, 2 section
+    std::size_t row_length;
+    const MapSections* sections;
+
+    // The value at map indices given per axis, each within the extent.
+    float at(const Index3& index) const
+    {
+        Index3 by_direction{};
+        for (int axis = 0; axis < 3; ++axis)
+            by_direction[direction[axis]] = index[axis];
+        return (*sections)[static_cast<std::size_t>(by_direction[2])]
+            .values[static_cast<std::size_t>(by_direction[0]) +
+                    static_cast<std::size_t>(by_direction[1]) * row_length];
+    }
+
+    std::int64_t cell_points() const { return cell[0] * cell[1] * cell[2]; }
+    std::int64_t map_points() const { return extent[0] * extent[1] * extent[2]; }
+
+    Index3 cell_point(std::int64_t index) const
+    {
+        return {index % cell[0], index / cell[0] % cell[1], index / (cell[0] * cell[1])};
+    }
+
+    std::int64_t cell_index(const Index3& point) const
+    {
+        return point[0] + cell[0] * (point[1] + cell[1] * point[2]);
+    }
+};
+
+MapGrid describe_map(const MapHeader& header, const MapSections& sections)
+{
+    const std::array<int, 3>& axes = direction_axes(header.msect);
+    MapGrid map{};
+    for (int d = 0; d < 3; ++d) {
+        if (header.nxyzi[d] <= 0 || header.nxyzt[d] <= 0)
+            throw FatalError(format("Error: the map grid has %d intervals per cell and %d points "
+                                    "along its direction %d; it needs at least 1 of each.\n",
+                                    header.nxyzi[d], header.nxyzt[d], d + 1));
+        const int axis = axes[d];
+        map.cell[axis] = header.nxyzi[d];
+        map.origin[axis] = header.nxyzo[d];
+        map.extent[axis] = header.nxyzt[d];
+        map.direction[axis] = d;
+    }
+    map.row_length = static_cast<std::size_t>(header.nxyzt[0]);
+    map.sections = &sections;
+    const std::int64_t across_cell = map.cell[0] * map.cell[1];
+    if (across_cell > MAX_CELL_POINTS || across_cell * map.cell[2] > MAX_CELL_POINTS)
+        throw FatalError(format("Error: a cell of %lld x %lld x %lld grid points is too large "
+                                "to complete.\n", static_cast<long long>(map.cell[0]),
+                                static_cast<long long>(map.cell[1]),
+                                static_cast<long long>(map.cell[2])));
+    return map;
+}
+
+// Which cell points hold a value, one bit each, and how many do not yet.
+class Coverage {
+public:
+    explicit Coverage(std::int64_t points)
+        : bits_(static_cast<std::size_t>((points + 63) / 64), 0), missing_(points)
+    {
+        if (points % 64 != 0)  // the last word's bits beyond the cell count as covered
+            bits_.back() = ~std::uint64_t{0} << (points % 64);
+    }
+
+    bool covered(std::int64_t index) const
+    {
+        return (bits_[static_cast<std::size_t>(index / 64)] >> (index % 64) & 1) != 0;
+    }
+
+    void cover(std::int64_t index)
+    {
+        bits_[static_cast<std::size_t>(index / 64)] |= std::uint64_t{1} << (index % 64);
+        --missing_;
+    }
+
+    std::int64_t missing() const { return missing_; }
+
+    // Calls fill(index) for each point not covered when its word is reached; fill may
+    // cover points.
+    template <class Fill>
+    void for_each_missing(Fill fill) const
+    {
+        for (std::size_t word = 0; word < bits_.size(); ++word)
+            for (std::uint64_t open = ~bits_[word]; open != 0; open &= open - 1)
+                fill(static_cast<std::int64_t>(word * 64) + std::countr_zero(open));
+    }
+
+private:
+    std::vector<std::uint64_t> bits_;
+    std::int64_t missing_;
+};
+
+// The inverse of a rotation of determinant +-1; nullopt for any other.
+std::optional<IntRotation> invert(const IntRotation& r)
+{
+    IntRotation inverse{};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            inverse[j][i] = r[(i + 1) % 3][(j + 1) % 3] * r[(i + 2) % 3][(j + 2) % 3] -
+                            r[(i + 1) % 3][(j + 2) % 3] * r[(i + 2) % 3][(j + 1) % 3];
+    const int determinant =
+        r[0][0] * inverse[0][0] + r[0][1] * inverse[1][0] + r[0][2] * inverse[2][0];
+    if (determinant != 1 && determinant != -1)
+        return std::nullopt;
+    for (auto& row : inverse)
+        for (int& value : row)
+            value *= determinant;
+    return inverse;
+}
+
+// An operator on whole grid indices, n' = matrix n + shift, when it carries grid points
+// onto grid points: r_ij cell_i / cell_j whole, and each translation a whole number of
+// grid steps.
+struct GridOp {
+    std::array<Index3, 3> matrix;
+    std::array<Index3, 3> inverse;
+    Index3 shift;
+};
+
+std::optional<std::array<Index3, 3>> on_grid(const IntRotation& r, const Index3& cell)
+{
+    std::array<Index3, 3> matrix{};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            if (r[i][j] * cell[i] % cell[j] != 0)
+                return std::nullopt;
+            matrix[i][j] = r[i][j] * cell[i] / cell[j];
+        }
+    return matrix;
+}
+
+std::optional<GridOp> grid_op(const SymmetryOp& op, const IntRotation& inverse, const Index3& cell)
+{
+    const std::optional<std::array<Index3, 3>> matrix = on_grid(op.rotation, cell);
+    const std::optional<std::array<Index3, 3>> back = on_grid(inverse, cell);
+    if (!matrix || !back)
+        return std::nullopt;
+    GridOp grid{*matrix, *back, {}};
+    for (int i = 0; i < 3; ++i) {
+        const double steps = op.translation[i] * static_cast<double>(cell[i]);
+        if (std::fabs(steps - std::round(steps)) > ON_GRID)
+            return std::nullopt;
+        grid.shift[i] = modulo(std::llround(steps), cell[i]);
+    }
+    return grid;
+}
+
+void advance(Index3& point, const Index3& step, const Index3& cell)
+{
+    for (int i = 0; i < 3; ++i) {
+        point[i] += step[i];
+        if (point[i] >= cell[i])
+            point[i] -= cell[i];
+    }
+}
+
+// Map to cell: every map point carried onto its cell point; for a map smaller than the
+// part of the cell still open.
+void fill_from_map(const MapGrid& map, const GridOp& op, CellDensity& cell, Coverage& coverage)
+{
+    // The cell point of map point (0, 0, 0), and its moves per step along each map direction.
+    Index3 start{};
+    std::array<Index3, 3> step{};
+    for (int i = 0; i < 3; ++i) {
+        start[i] = op.shift[i];
+        for (int j = 0; j < 3; ++j) {
+            start[i] += op.matrix[i][j] * modulo(map.origin[j], map.cell[j]);
+            step[map.direction[j]][i] = modulo(op.matrix[i][j], map.cell[i]);
+        }
+        start[i] = modulo(start[i], map.cell[i]);
+    }
+    std::array<std::int64_t, 3> count{};
+    for (int axis = 0; axis < 3; ++axis)
+        count[map.direction[axis]] = map.extent[axis];
+    std::size_t value = 0;
+    Index3 section = start;
+    for (std::int64_t k = 0; k < count[2]; ++k, advance(section, step[2], map.cell)) {
+        const std::vector<float>& values = (*map.sections)[static_cast<std::size_t>(k)].values;
+        Index3 row = section;
+        for (std::int64_t j = 0; j < count[1]; ++j, advance(row, step[1], map.cell)) {
+            Index3 point = row;
+            value = static_cast<std::size_t>(j) * map.row_length;
+            for (std::int64_t i = 0; i < count[0]; ++i, ++value) {
+                const std::int64_t index = map.cell_index(point);
+                advance(point, step[0], map.cell);
+                if (coverage.covered(index))
+                    continue;
+                cell.values[static_cast<std::size_t>(index)] = values[value];
+                coverage.cover(index);
+                if (coverage.missing() == 0)
+                    return;
+            }
+        }
+    }
+}
+
+// Cell to map: each open cell point taken back to the map point it comes from.
+void fill_from_cell(const MapGrid& map, const GridOp& op, CellDensity& cell, Coverage& coverage)
+{
+    coverage.for_each_missing([&](std::int64_t index) {
+        const Index3 point = map.cell_point(index);
+        Index3 source{};
+        for (int a = 0; a < 3; ++a) {
+            std::int64_t grid = 0;
+            for (int b = 0; b < 3; ++b)
+                grid += op.inverse[a][b] * (point[b] - op.shift[b]);
+            source[a] = modulo(grid - map.origin[a], map.cell[a]);
+            if (source[a] >= map.extent[a])
+                return;
+        }
+        cell.values[static_cast<std::size_t>(index)] = map.at(source);
+        coverage.cover(index);
+    });
+}
+
+// The trilinear blend of the map cell around a point given in map indices per axis;
+// along an axis where the point lies on a grid plane, that plane alone.
+float interpolate(const MapGrid& map, const std::array<double, 3>& position)
+{
+    Index3 low{};
+    std::array<double, 3> weight{};
+    for (int a = 0; a < 3; ++a) {
+        low[a] = static_cast<std::int64_t>(std::floor(position[a]));
+        weight[a] = position[a] - static_cast<double>(low[a]);
+    }
+    double sum = 0;
+    for (int corner = 0; corner < 8; ++corner) {
+        double factor = 1;
+        Index3 index = low;
+        for (int a = 0; a < 3 && factor != 0; ++a) {
+            const bool upper = (corner >> a & 1) != 0;
+            factor *= upper ? weight[a] : 1 - weight[a];
+            index[a] += upper ? 1 : 0;
+        }
+        if (factor != 0)
+            sum += factor * map.at(index);
+    }
+    return static_cast<float>(sum);
+}
+
+// Cell to map for an operator off the grid: the point it comes from, interpolated.
+void fill_interpolated(const MapGrid& map, const SymmetryOp& op, const IntRotation& inverse,
+                       CellDensity& cell, Coverage& coverage)
+{
+    coverage.for_each_missing([&](std::int64_t index) {
+        const Index3 point = map.cell_point(index);
+        std::array<double, 3> position{};
+        for (int a = 0; a < 3; ++a) {
+            double fractional = 0;
+            for (int b = 0; b < 3; ++b) {
+                const double at = static_cast<double>(point[b]) / static_cast<double>(map.cell[b]);
+                fractional += inverse[a][b] * (at - op.translation[b]);
+            }
+            const double period = static_cast<double>(map.cell[a]);
+            double grid = fractional * period - static_cast<double>(map.origin[a]);
+            grid -= period * std::floor(grid / period);
+            if (std::fabs(grid - std::round(grid)) < ON_GRID)
+                grid = std::round(grid) < period ? std::round(grid) : 0;
+            if (grid > static_cast<double>(map.extent[a] - 1))
+                return;
+            position[a] = grid;
+        }
+        cell.values[static_cast<std::size_t>(index)] = interpolate(map, position);
+        coverage.cover(index);
+    });
+}
+
+}  // namespace
+
+CellDensity complete_cell(const MapHeader& header, const MapSections& sections,
+                          const SpaceGroup& group)
+{
+    const MapGrid map = describe_map(header, sections);
+    CellDensity cell{{static_cast<int>(map.cell[0]), static_cast<int>(map.cell[1]),
+                      static_cast<int>(map.cell[2])}, {}, 0};
+    cell.values.assign(static_cast<std::size_t>(map.cell_points()), 0.0f);
+    Coverage coverage(map.cell_points());
+    std::vector<std::pair<const SymmetryOp*, IntRotation>> off_grid;
+    for (const SymmetryOp& op : group.ops) {
+        const std::optional<IntRotation> inverse = invert(op.rotation);
+        if (!inverse || coverage.missing() == 0)
+            continue;
+        const std::optional<GridOp> grid = grid_op(op, *inverse, map.cell);
+        if (!grid)
+            off_grid.emplace_back(&op, *inverse);
+        else if (map.map_points() <= coverage.missing())
+            fill_from_map(map, *grid, cell, coverage);
+        else
+            fill_from_cell(map, *grid, cell, coverage);
+    }
+    for (const auto& [op, inverse] : off_grid)
+        if (coverage.missing() > 0)
+            fill_interpolated(map, *op, inverse, cell, coverage);
+    cell.unreached = coverage.missing();
+    return cell;
+}
+
+}  // namespace grix

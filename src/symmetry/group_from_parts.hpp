@@ -1,0 +1,25 @@
+// Space-group operators built from the parts of a symbol alone, for the settings that no
+// table holds: each part's rotation, screw, mirror or glide is a generator whose place in
+// the cell is searched for until the generators, with the lattice centring, close into
+// a group of the order their point group and lattice call for.
+#pragma once
+
+#include "symmetry/exact_op.hpp"
+#include "symmetry/symbol_parts.hpp"
+
+#include <optional>
+#include <vector>
+
+namespace grix {
+
+// The lattice's centring translations, the zero translation first; none on
+// rhombohedral axes.
+std::vector<IntVector> centring_vectors(const SymbolParts& symbol);
+
+// Every operator of the group that the parts describe, identity first. The origin lies
+// on a centre of symmetry when the group has one, and on a point of highest site
+// symmetry, preferably on the elements the symbol names. nullopt when no placement of
+// the parts' elements closes into such a group.
+std::optional<std::vector<ExactOp>> build_group(const SymbolParts& symbol);
+
+}  // namespace grix

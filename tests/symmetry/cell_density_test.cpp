@@ -1,0 +1,147 @@
+#include "symmetry/cell_atoms.hpp"
+#include "symmetry/cell_density.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Per section direction msect 1, 2, 3: the fractional axis of across, down, section.
+constexpr int AXES[3][3] = {{1, 2, 0}, {2, 0, 1}, {0, 1, 2}};
+
+// A density with the group's symmetry: a Gaussian at every image of two sites, in a
+// metric the group's rotations keep.
+struct SymmetricDensity {
+    std::vector<grix::Fractional> atoms;
+    bool hexagonal;
+
+    SymmetricDensity(const char* symbol, bool hexagonal) : hexagonal(hexagonal)
+    {
+        const grix::SpaceGroup group = *grix::read_space_group(symbol);
+        for (const grix::Fractional site : {grix::Fractional{0.13, 0.27, 0.41}, {0.61, 0.05, 0.83}})
+            for (const grix::Fractional& image : grix::images_in_cell(group, site))
+                atoms.push_back(image);
+    }
+
+    double at(const grix::Fractional& point) const
+    {
+        double sum = 0;
+        for (const grix::Fractional& atom : atoms) {
+            double d[3];
+            for (int i = 0; i < 3; ++i)
+                d[i] = point[i] - atom[i] - std::round(point[i] - atom[i]);
+            const double cross = hexagonal ? d[0] * d[1] : 0;  // gamma = 120 degrees
+            const double square = d[0] * d[0] + d[1] * d[1] + d[2] * d[2] - cross;
+            sum += std::exp(-square / (2 * 0.08 * 0.08));
+        }
+        return sum;
+    }
+};
+
+struct AxisGrid {
+    int cell, origin, extent;  // nxyzi, nxyzo, nxyzt of the direction along the axis
+};
+
+struct Map {
+    MapHeader header;
+    MapSections sections;
+};
+
+// The density sampled on a map grid given per fractional axis x, y, z.
+Map sample_map(const SymmetricDensity& density, int msect, const std::array<AxisGrid, 3>& grid)
+{
+    Map map;
+    map.header.msect = msect;
+    for (int d = 0; d < 3; ++d) {
+        const AxisGrid& axis = grid[AXES[msect - 1][d]];
+        map.header.nxyzi[d] = axis.cell;
+        map.header.nxyzo[d] = axis.origin;
+        map.header.nxyzt[d] = axis.extent;
+    }
+    const int* extent = map.header.nxyzt;
+    map.header.nrho = extent[0] * extent[1];
+    for (int k = 0; k < extent[2]; ++k) {
+        map.sections.emplace_back();
+        for (int j = 0; j < extent[1]; ++j)
+            for (int i = 0; i < extent[0]; ++i) {
+                const int index[3] = {i, j, k};
+                grix::Fractional point{};
+                for (int d = 0; d < 3; ++d)
+                    point[AXES[msect - 1][d]] =
+                        double(index[d] + map.header.nxyzo[d]) / map.header.nxyzi[d];
+                map.sections.back().values.push_back(static_cast<float>(density.at(point)));
+            }
+    }
+    return map;
+}
+
+// The largest difference from the density over the whole cell, relative to its peak.
+double relative_error(const SymmetricDensity& density, const grix::CellDensity& cell)
+{
+    double error = 0, peak = 0;
+    std::size_t n = 0;
+    for (int z = 0; z < cell.points[2]; ++z)
+        for (int y = 0; y < cell.points[1]; ++y)
+            for (int x = 0; x < cell.points[0]; ++x, ++n) {
+                const double expected = density.at({double(x) / cell.points[0],
+                                                    double(y) / cell.points[1],
+                                                    double(z) / cell.points[2]});
+                error = std::max(error, std::fabs(cell.values[n] - expected));
+                peak = std::max(peak, expected);
+            }
+    return error / peak;
+}
+
+TEST(CompleteCell, CompletesAQuarterCellInEveryOrientation)
+{
+    // P 21/c: y from 0 to 1/4 is an asymmetric unit; x and z run over a whole period
+    // from an offset, a negative one along x.
+    const SymmetricDensity density("P 21/c", false);
+    const grix::SpaceGroup group = *grix::read_space_group("P 21/c");
+    for (int msect = 1; msect <= 3; ++msect) {
+        const Map map = sample_map(density, msect, {{{12, -3, 12}, {16, 0, 5}, {10, 2, 10}}});
+        const grix::CellDensity cell = grix::complete_cell(map.header, map.sections, group);
+        EXPECT_EQ(cell.points, (std::array<int, 3>{12, 16, 10})) << "msect " << msect;
+        EXPECT_EQ(cell.unreached, 0) << "msect " << msect;
+        EXPECT_LT(relative_error(density, cell), 1e-6) << "msect " << msect;
+    }
+}
+
+TEST(CompleteCell, UsesHexagonalOperatorsOnTheGridAndInterpolatesOffIt)
+{
+    // P 32 2 1 from z = 0 to 1/6 on a grid whose 18 sections take the thirds of the
+    // screw axes; on 20 sections they fall between grid planes and are interpolated.
+    const SymmetricDensity density("P 32 2 1", true);
+    const grix::SpaceGroup group = *grix::read_space_group("P 32 2 1");
+    const Map exact = sample_map(density, 3, {{{12, 0, 12}, {12, 0, 12}, {18, 0, 4}}});
+    const grix::CellDensity on_grid = grix::complete_cell(exact.header, exact.sections, group);
+    EXPECT_EQ(on_grid.unreached, 0);
+    EXPECT_LT(relative_error(density, on_grid), 1e-6);
+
+    const Map coarse = sample_map(density, 2, {{{12, 0, 13}, {12, 0, 13}, {20, 0, 8}}});
+    const grix::CellDensity interpolated =
+        grix::complete_cell(coarse.header, coarse.sections, group);
+    EXPECT_EQ(interpolated.unreached, 0);
+    EXPECT_LT(relative_error(density, interpolated), 0.06);  // trilinear, 1/20 of c apart
+}
+
+TEST(CompleteCell, CountsPointsNoOperatorReaches)
+{
+    const SymmetricDensity density("P 1", false);
+    const grix::SpaceGroup group = *grix::read_space_group("P 1");
+    const Map part = sample_map(density, 1, {{{8, 1, 3}, {6, 0, 6}, {4, 2, 1}}});
+    const grix::CellDensity cell = grix::complete_cell(part.header, part.sections, group);
+    EXPECT_EQ(cell.unreached, 8 * 6 * 4 - 3 * 6 * 1);
+    EXPECT_EQ(std::count(cell.values.begin(), cell.values.end(), 0.0f), cell.unreached);
+    EXPECT_EQ(cell.values[1 + 8 * 6 * 2], part.sections[0].values[0]);  // x 1, y 0, z 2
+
+    // More than a cell, both faces and beyond: the map's own values.
+    const Map whole = sample_map(density, 3, {{{8, -1, 10}, {6, 0, 7}, {4, 0, 5}}});
+    const grix::CellDensity full = grix::complete_cell(whole.header, whole.sections, group);
+    EXPECT_EQ(full.unreached, 0);
+    EXPECT_LT(relative_error(density, full), 1e-6);
+}
+
+}  // namespace
