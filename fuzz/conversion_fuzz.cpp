@@ -23,9 +23,10 @@ namespace {
 // The work of a run follows from the header and the cell, not from the input's size: a
 // tiny file may rightly describe a section of no points across but two billion rows down,
 // which the ASCII dump writes as that many empty lines, or a long cell edge over a fine
-// map grid, which the resampling writers turn into a huge Cartesian grid. The tool does
-// all that, and the fuzzer would take the time it needs for a hang, so such inputs are
-// passed over here; the tool itself sets no such limit.
+// map grid, which the resampling writers turn into a huge Cartesian grid, or a fine grid
+// whose whole cell the viewers' formats fill. The tool does all that, and the fuzzer
+// would take the time it needs for a hang, so such inputs are passed over here; the tool
+// itself sets no such limit.
 constexpr double MAX_GRID_STEPS = 250000;
 
 // The writers walk each of three counts even when one beside it is 0.
@@ -56,6 +57,11 @@ bool run_fits(const std::string& expnam, const OutputFormat& chosen)
         const FourierMap map = read_map_sections(start);
         const std::int32_t* nxyzt = map.header.nxyzt;
         if (loop_steps(nxyzt[0], nxyzt[1], nxyzt[2]) > MAX_GRID_STEPS)
+            return false;
+        // The whole cell has a point per grid interval of the map, however few it holds.
+        const std::int32_t* nxyzi = map.header.nxyzi;
+        if (chosen.whole_cell == CellContents::atoms_and_density &&
+            loop_steps(nxyzi[0], nxyzi[1], nxyzi[2]) > MAX_GRID_STEPS)
             return false;
         if (!chosen.resamples)
             return true;

@@ -63,6 +63,10 @@ bool apply_option(RunOptions& options, const std::string& arg, const std::string
             options.precision = convert_precision(next);
         return true;
     }
+    if (arg == "-full") {
+        options.full = true;
+        return true;
+    }
     if (is_phase_option(arg)) {
         options.phase = static_cast<int>(std::clamp<long long>(convert_like_atoi(next), INT_MIN,
                                                                INT_MAX));
@@ -96,10 +100,9 @@ std::string usage_text()
                        "       grix -v                  the same, showing the map file's header\n"
                        "Output format (default: ASCII dump with precision 0):\n";
     for (const OutputFormat& format : output_formats()) {
-        const std::string options =
-            printf_text("%.*s, %.*s%s", static_cast<int>(format.short_option.size()),
-                        format.short_option.data(), static_cast<int>(format.long_option.size()),
-                        format.long_option.data(), format.asks_precision ? " N" : "");
+        std::string options(format.short_option);
+        options.append(options.empty() ? "" : ", ").append(format.long_option);
+        options.append(format.asks_precision ? " N" : "");
         text += printf_text("  %-14s expnam%-6s %s\n", options.c_str(),
                             std::string(format.extension).c_str(),
                             std::string(format.description).c_str());
@@ -110,6 +113,7 @@ std::string usage_text()
     text += "\n"
             "Phase of the experiment file (default: 1):\n"
             "  -p, -phase N   the N-th phase\n"
+            "With -ccp4: -full writes the whole cell, completed by the space group.\n"
             "Alone: -h, --help this text; --version the version.\n";
     return text;
 }

@@ -18,6 +18,7 @@ struct RunOptions {
     const OutputFormat* format = find_format_named("ASCII");
     int precision = 0;
     int phase = 1;             // batch mode: the phase converted, counted from 1
+    bool full = false;         // "-full": the whole cell, for the formats that take it
     bool batch = false;        // no prompts, nothing on standard output
     bool show_header = false;  // the only argument is "-v": dump the map header
     std::vector<std::string> ignored;  // batch arguments that are neither options nor values

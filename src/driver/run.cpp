@@ -8,6 +8,8 @@
 #include "readers/input_file.hpp"
 #include "readers/map_file.hpp"
 #include "readers/paths.hpp"
+#include "symmetry/space_group.hpp"
+#include "symmetry/whole_cell.hpp"
 
 #include <cmath>
 #include <cstring>
@@ -107,12 +109,81 @@ void warn_of_other_cell(Console& console, const MapHeader& header, const Phase& 
                  ours[0], ours[1], ours[2], ours[3], ours[4], ours[5]);
 }
 
-void write_output_file(const Conversion& conversion, const OutputFormat& format,
-                       const std::string& name, const InputNames& inputs)
+// The symmetry of the map: the phase's space group, or for a Patterson map the
+// Patterson symmetry of it; none when the symbol cannot be read.
+std::optional<SpaceGroup> find_map_symmetry(const Phase& phase, const std::string& map_type)
 {
+    std::optional<SpaceGroup> group = read_space_group(phase.space_group);
+    if (group && (map_type == "PTSN" || map_type == "DPTS"))
+        group = patterson_group(*group);
+    return group;
+}
+
+// The whole cell that the format holds; the phase's atoms need its symmetry, and so does
+// a density completed over the cell.
+WholeCell build_cell_contents(Console& console, const FourierMap& map, const Phase& phase,
+                              const std::optional<SpaceGroup>& group, CellContents contents,
+                              const OutputFormat& format)
+{
+    const bool with_density = contents == CellContents::atoms_and_density;
+    if (!group && (with_density || !phase.atoms.empty()))
+        throw FatalError(printf_text("Can't read the space group \"%s\" of phase %s; the %.*s "
+                                     "format needs its symmetry.\n",
+                                     phase.space_group.c_str(), phase.name.c_str(),
+                                     static_cast<int>(format.name.size()), format.name.data()));
+    WholeCell cell = build_whole_cell(map, phase, group ? *group : SpaceGroup{}, with_density);
+    if (cell.unreached > 0)
+        print_to(console.err,
+                 "Warning: %lld grid points of the cell are the image of no map point under "
+                 "the space group; they are written as 0.\n",
+                 static_cast<long long>(cell.unreached));
+    return cell;
+}
+
+// The output's name and the ASCII dump's precision: from the command line in batch
+// mode, asked in interactive mode.
+struct OutputChoice {
+    std::string name;
+    int precision = 0;
+};
+
+OutputChoice ask_output(Console& console, const RunOptions& options)
+{
+    const OutputFormat& format = *options.format;
+    if (options.batch)
+        return {options.expnam + std::string(format.extension), options.precision};
+    print_to(console.out, "\n");
+    if (format.notice)
+        print_to(console.out, "%s", format.notice);
+    OutputChoice choice{ask_output_name(console), options.precision};
+    if (format.asks_precision)
+        choice.precision = ask_precision(console);
+    return choice;
+}
+
+// Everything the format needs decided and checked, then the file written: nothing is
+// opened before the last refusal.
+void convert(Console& console, const RunOptions& options, const FourierMap& map,
+             const Phase& phase, const OutputChoice& output, const InputNames& inputs)
+{
+    const OutputFormat& format = *options.format;
+    std::optional<Cell> cell;
+    if (format.resamples)
+        cell = orthogonalise_cell(phase.cell);
+    Conversion conversion{map, phase, cell ? &*cell : nullptr, output.precision};
     if (format.check)
         format.check(conversion);
-    OutputFile file = open_output_file(name, format.mode, inputs);
+    const std::optional<SpaceGroup> group = find_map_symmetry(phase, options.map_type);
+    conversion.space_group_number = group && group->number > 0 ? group->number : 1;
+    const CellContents contents = options.full && format.takes_full
+                                      ? CellContents::atoms_and_density
+                                      : format.whole_cell;
+    std::optional<WholeCell> whole_cell;
+    if (contents != CellContents::none) {
+        whole_cell = build_cell_contents(console, map, phase, group, contents, format);
+        conversion.whole_cell = &*whole_cell;
+    }
+    OutputFile file = open_output_file(output.name, format.mode, inputs);
     format.write(conversion, file);
     close_output_file(file);
 }
@@ -144,22 +215,7 @@ int run(const std::vector<std::string>& args, Console& console)
     const Phase phase = chosen ? chosen->first : Phase{};
     if (chosen)
         warn_of_other_cell(console, map.header, phase, chosen->second);
-    const OutputFormat& format = *options.format;
-    std::string name = options.expnam + std::string(format.extension);
-    int precision = options.precision;
-    if (!options.batch) {
-        print_to(console.out, "\n");
-        if (format.notice)
-            print_to(console.out, "%s", format.notice);
-        name = ask_output_name(console);
-        if (format.asks_precision)
-            precision = ask_precision(console);
-    }
-
-    std::optional<Cell> cell;
-    if (format.resamples)
-        cell = orthogonalise_cell(phase.cell);
-    write_output_file({map, phase, cell ? &*cell : nullptr, precision}, format, name, inputs);
+    convert(console, options, map, phase, ask_output(console, options), inputs);
     return 0;
 }
 

@@ -1,6 +1,6 @@
 #include "symmetry/cell_density.hpp"
 
-#include "common/console.hpp"
+#include "common/printf_text.hpp"
 #include "common/fatal.hpp"
 #include "geometry/grid.hpp"
 
@@ -65,7 +65,7 @@ MapGrid describe_map(const MapHeader& header, const MapSections& sections)
     MapGrid map{};
     for (int d = 0; d < 3; ++d) {
         if (header.nxyzi[d] <= 0 || header.nxyzt[d] <= 0)
-            throw FatalError(format("Error: the map grid has %d intervals per cell and %d points "
+            throw FatalError(printf_text("Error: the map grid has %d intervals per cell and %d points "
                                     "along its direction %d; it needs at least 1 of each.\n",
                                     header.nxyzi[d], header.nxyzt[d], d + 1));
         const int axis = axes[d];
@@ -78,7 +78,7 @@ MapGrid describe_map(const MapHeader& header, const MapSections& sections)
     map.sections = &sections;
     const std::int64_t across_cell = map.cell[0] * map.cell[1];
     if (across_cell > MAX_CELL_POINTS || across_cell * map.cell[2] > MAX_CELL_POINTS)
-        throw FatalError(format("Error: a cell of %lld x %lld x %lld grid points is too large "
+        throw FatalError(printf_text("Error: a cell of %lld x %lld x %lld grid points is too large "
                                 "to complete.\n", static_cast<long long>(map.cell[0]),
                                 static_cast<long long>(map.cell[1]),
                                 static_cast<long long>(map.cell[2])));

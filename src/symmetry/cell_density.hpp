@@ -2,7 +2,7 @@
 // space group's operators.
 #pragma once
 
-#include "common/records.hpp"
+#include "common/fourier_map.hpp"
 #include "symmetry/space_group.hpp"
 
 #include <array>

@@ -3,10 +3,13 @@
 #include "common/byte_order.hpp"
 #include "common/fatal.hpp"
 #include "common/printf_text.hpp"
+#include "symmetry/whole_cell.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <span>
+#include <vector>
 
 namespace grix {
 namespace {
@@ -14,13 +17,54 @@ namespace {
 constexpr std::size_t CCP4_HEADER_BYTES = 1024;
 constexpr std::size_t CCP4_LABEL_BYTES = 80;
 constexpr int CCP4_MODE_REAL32 = 2;
-constexpr int CCP4_SPACE_GROUP_P1 = 1;
-constexpr int CCP4_UNUSED_WORDS = 28;  // words 25 to 52
+constexpr int CCP4_EXTRA_WORDS = 28;  // words 25 to 52
+constexpr int CCP4_NVERSION_WORD = 28;
+constexpr int CCP4_NVERSION_2014 = 20140;
 
 // Crystal axis (1 = X, 2 = Y, 3 = Z) along which the across, down and section
 // directions run, for msect 1, 2 and 3. A CCP4 map's columns, rows and sections are
 // the map's across, down and section directions, so its data need no reordering.
 constexpr int AXIS_OF_DIRECTION[3][3] = {{2, 3, 1}, {3, 1, 2}, {1, 2, 3}};
+
+// What the header says of the grid, and the densities in the order the file holds them.
+struct Ccp4Grid {
+    std::int32_t counts[3];     // columns, rows, sections
+    std::int32_t starts[3];
+    std::int32_t intervals[3];  // along X, Y, Z
+    std::int32_t axes[3];       // crystal axis of the columns, rows, sections
+    std::vector<std::span<const float>> blocks;
+};
+
+// The map on its own grid: each section's points that the map uses, across fastest.
+Ccp4Grid lay_map_grid(const MapHeader& header, const MapSections& sections)
+{
+    Ccp4Grid grid{};
+    const int* axis = AXIS_OF_DIRECTION[header.msect - 1];
+    for (int d = 0; d < 3; ++d) {
+        grid.counts[d] = header.nxyzt[d];
+        grid.starts[d] = header.nxyzo[d];
+        grid.intervals[axis[d] - 1] = header.nxyzi[d];
+        grid.axes[d] = axis[d];
+    }
+    const auto points = static_cast<std::size_t>(std::max(header.nxyzt[0], 0)) *
+                        static_cast<std::size_t>(std::max(header.nxyzt[1], 0));
+    for (int k = 0; k < header.nxyzt[2]; ++k)
+        grid.blocks.push_back(
+            std::span(sections[static_cast<std::size_t>(k)].values).first(points));
+    return grid;
+}
+
+// The whole cell from its origin, one period along each axis, X fastest.
+Ccp4Grid lay_cell_grid(const WholeCell& cell)
+{
+    Ccp4Grid grid{};
+    for (int d = 0; d < 3; ++d) {
+        grid.counts[d] = grid.intervals[d] = cell.points[static_cast<std::size_t>(d)];
+        grid.axes[d] = d + 1;
+    }
+    grid.blocks.push_back(cell.values);
+    return grid;
+}
 
 struct DensityStats {
     float min = 0;
@@ -29,40 +73,29 @@ struct DensityStats {
     float rms = 0;  // root-mean-square deviation from the mean
 };
 
-// The points of section k that the map uses, in memory order (across fastest).
-std::pair<const float*, const float*> section_points(const MapHeader& header,
-                                                     const MapSections& sections, int k)
-{
-    const std::ptrdiff_t across = std::max(header.nxyzt[0], 0);
-    const std::ptrdiff_t down = std::max(header.nxyzt[1], 0);
-    const float* first = sections[static_cast<std::size_t>(k)].values.data();
-    return {first, first + across * down};
-}
-
 // Range, mean and spread of the densities written; all zero for a grid without points.
-DensityStats measure_densities(const MapHeader& header, const MapSections& sections)
+DensityStats measure_densities(const Ccp4Grid& grid)
 {
     DensityStats stats;
-    if (header.nxyzt[0] <= 0 || header.nxyzt[1] <= 0 || header.nxyzt[2] <= 0)
-        return stats;
-    stats.min = stats.max = sections.front().values.front();
-    double sum = 0;
     double count = 0;
-    for (int k = 0; k < header.nxyzt[2]; ++k) {
-        const auto [first, last] = section_points(header, sections, k);
-        for (const float* value = first; value != last; ++value) {
-            stats.min = std::min(stats.min, *value);
-            stats.max = std::max(stats.max, *value);
-            sum += *value;
+    for (const std::span<const float> block : grid.blocks)
+        count += static_cast<double>(block.size());
+    if (count == 0)
+        return stats;
+    stats.min = stats.max = grid.blocks.front().front();
+    double sum = 0;
+    for (const std::span<const float> block : grid.blocks) {
+        for (const float value : block) {
+            stats.min = std::min(stats.min, value);
+            stats.max = std::max(stats.max, value);
+            sum += value;
         }
-        count += static_cast<double>(last - first);
     }
     const double mean = sum / count;
     double squares = 0;
-    for (int k = 0; k < header.nxyzt[2]; ++k) {
-        const auto [first, last] = section_points(header, sections, k);
-        for (const float* value = first; value != last; ++value)
-            squares += (*value - mean) * (*value - mean);
+    for (const std::span<const float> block : grid.blocks) {
+        for (const float value : block)
+            squares += (value - mean) * (value - mean);
     }
     stats.mean = static_cast<float>(mean);
     stats.rms = static_cast<float>(std::sqrt(squares / count));
@@ -78,49 +111,49 @@ std::string make_label(const MapHeader& header)
     return label;
 }
 
-std::string encode_header(const CellParameters& cell, const MapHeader& header,
+std::string encode_header(const Conversion& conversion, const Ccp4Grid& grid,
                           const DensityStats& stats)
 {
-    const int* axis = AXIS_OF_DIRECTION[header.msect - 1];
-    int intervals[3] = {};
-    for (int d = 0; d < 3; ++d)
-        intervals[axis[d] - 1] = header.nxyzi[d];
-
+    const CellParameters& cell = conversion.phase.cell;
     std::string bytes;
-    for (int d = 0; d < 3; ++d)
-        append_int32(bytes, header.nxyzt[d]);
+    for (std::int32_t count : grid.counts)
+        append_int32(bytes, count);
     append_int32(bytes, CCP4_MODE_REAL32);
-    for (int d = 0; d < 3; ++d)
-        append_int32(bytes, header.nxyzo[d]);
-    for (int value : intervals)
-        append_int32(bytes, value);
+    for (std::int32_t start : grid.starts)
+        append_int32(bytes, start);
+    for (std::int32_t intervals : grid.intervals)
+        append_int32(bytes, intervals);
     for (float value : {cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma})
         append_float32(bytes, value);
-    for (int d = 0; d < 3; ++d)
-        append_int32(bytes, axis[d]);
+    for (std::int32_t axis : grid.axes)
+        append_int32(bytes, axis);
     for (float value : {stats.min, stats.max, stats.mean})
         append_float32(bytes, value);
-    append_int32(bytes, CCP4_SPACE_GROUP_P1);
+    append_int32(bytes, conversion.space_group_number);
     append_int32(bytes, 0);  // no symmetry records follow the header
-    bytes.append(4 * CCP4_UNUSED_WORDS, '\0');
+    for (int word = 25; word < 25 + CCP4_EXTRA_WORDS; ++word)
+        append_int32(bytes, word == CCP4_NVERSION_WORD ? CCP4_NVERSION_2014 : 0);
     bytes += "MAP ";
     bytes += std::string{'\x44', '\x41', '\0', '\0'};  // machine stamp: little-endian reals
     append_float32(bytes, stats.rms);
     append_int32(bytes, 1);  // one label
-    bytes += make_label(header);
+    bytes += make_label(conversion.map.header);
     bytes.resize(CCP4_HEADER_BYTES, '\0');
     return bytes;
 }
 
-// The sections as held in memory: across fastest, then down, then section.
-void write_densities(OutputFile& file, const MapHeader& header, const MapSections& sections)
+// Values handed on at a time, so that a whole cell is never copied at once.
+constexpr std::size_t VALUE_RUN = 1 << 16;
+
+void write_densities(OutputFile& file, const Ccp4Grid& grid)
 {
     std::string bytes;
-    for (int k = 0; k < header.nxyzt[2]; ++k) {
-        const auto [first, last] = section_points(header, sections, k);
-        for (const float* value = first; value != last; ++value)
-            append_float32(bytes, *value);
-        write_when_full(file, bytes);
+    for (const std::span<const float> block : grid.blocks) {
+        for (std::size_t at = 0; at < block.size(); at += VALUE_RUN) {
+            for (const float value : block.subspan(at, std::min(VALUE_RUN, block.size() - at)))
+                append_float32(bytes, value);
+            write_when_full(file, bytes);
+        }
     }
     write_output(file, bytes);
 }
@@ -142,10 +175,11 @@ void check_ccp4_map(const Conversion& conversion)
 
 void write_ccp4_map(const Conversion& conversion, OutputFile& file)
 {
-    const FourierMap& map = conversion.map;
-    write_output(file, encode_header(conversion.phase.cell, map.header,
-                                     measure_densities(map.header, map.sections)));
-    write_densities(file, map.header, map.sections);
+    const Ccp4Grid grid = conversion.whole_cell
+                              ? lay_cell_grid(*conversion.whole_cell)
+                              : lay_map_grid(conversion.map.header, conversion.map.sections);
+    write_output(file, encode_header(conversion, grid, measure_densities(grid)));
+    write_densities(file, grid);
 }
 
 }  // namespace grix

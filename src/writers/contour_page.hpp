@@ -4,7 +4,9 @@
 #pragma once
 
 #include "common/fourier_map.hpp"
-#include "writers/whole_cell.hpp"
+#include "symmetry/whole_cell.hpp"
+#include "writers/conversion.hpp"
+#include "writers/output_file.hpp"
 
 #include <array>
 #include <functional>
@@ -38,5 +40,8 @@ void emit_contour_page(const ContourPageInput& input,
 
 // `text` with & < > " ' written as character references, for HTML text and attributes.
 std::string escape_html(std::string_view text);
+
+// The map of the conversion as an ".html" page, with the atoms of its whole cell.
+void write_contour_page(const Conversion& conversion, OutputFile& file);
 
 }  // namespace grix

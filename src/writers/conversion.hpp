@@ -5,6 +5,7 @@
 #include "common/fourier_map.hpp"
 #include "common/phase.hpp"
 #include "geometry/cell.hpp"
+#include "symmetry/whole_cell.hpp"
 
 namespace grix {
 
@@ -14,6 +15,10 @@ struct Conversion {
     const Cell* cell = nullptr;  // for the formats that resample
     int precision = 0;        // decimals of the ASCII dump, 0 to 6
     int threads = 0;          // threads formatting the densities; 0: one per core, at most 8
+    // The whole cell, for the formats whose row asks for it (its density only when the
+    // row asks for that too).
+    const WholeCell* whole_cell = nullptr;
+    int space_group_number = 1;  // of the tables when the setting is theirs, else 1 (P1)
 };
 
 }  // namespace grix

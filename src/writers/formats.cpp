@@ -2,10 +2,14 @@
 
 #include "writers/ascii_dump.hpp"
 #include "writers/ccp4_map.hpp"
+#include "writers/contour_page.hpp"
+#include "writers/gaussian_cube.hpp"
 #include "writers/marching_cube.hpp"
 #include "writers/resampling.hpp"
+#include "writers/whole_cell_text.hpp"
 #include "writers/wingx_map.hpp"
 #include "writers/xd_grid.hpp"
+#include "writers/xsf_grid.hpp"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +17,7 @@
 namespace grix {
 namespace {
 
-const std::array<OutputFormat, 5> FORMATS{{
+const std::array<OutputFormat, 8> FORMATS{{
     {.name = "ASCII", .short_option = "-a", .long_option = "-ascii", .extension = ".txt",
      .description = "plain ASCII dump on the map's grid",
      .mode = OutputMode::text, .asks_precision = true, .write = write_ascii_dump},
@@ -31,8 +35,20 @@ const std::array<OutputFormat, 5> FORMATS{{
      .write = write_xd_grid},
     {.name = "CCP4", .short_option = "-c", .long_option = "-ccp4", .extension = ".ccp4",
      .description = "CCP4/MRC map on the map's grid",
-     .mode = OutputMode::binary, .check = check_ccp4_map,
+     .mode = OutputMode::binary, .takes_full = true, .check = check_ccp4_map,
      .write = write_ccp4_map},
+    {.name = "CUBE", .long_option = "-cube", .extension = ".cube",
+     .description = "Gaussian cube of the whole cell with its atoms",
+     .mode = OutputMode::text, .whole_cell = CellContents::atoms_and_density,
+     .check = check_whole_cell, .write = write_gaussian_cube},
+    {.name = "XSF", .long_option = "-xsf", .extension = ".xsf",
+     .description = "XCrySDen XSF of the whole cell with its atoms",
+     .mode = OutputMode::text, .whole_cell = CellContents::atoms_and_density,
+     .check = check_whole_cell, .write = write_xsf_grid},
+    {.name = "HTML", .long_option = "-html", .extension = ".html",
+     .description = "page of contoured sections for any browser",
+     .mode = OutputMode::text, .whole_cell = CellContents::atoms,
+     .write = write_contour_page},
 }};
 
 }  // namespace
@@ -52,7 +68,7 @@ const OutputFormat* find_format_named(std::string_view name)
 const OutputFormat* find_format_by_option(std::string_view option)
 {
     const auto found = std::find_if(FORMATS.begin(), FORMATS.end(), [&](const OutputFormat& format) {
-        return format.short_option == option || format.long_option == option;
+        return !option.empty() && (format.short_option == option || format.long_option == option);
     });
     return found == FORMATS.end() ? nullptr : &*found;
 }

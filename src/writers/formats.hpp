@@ -11,18 +11,23 @@
 
 namespace grix {
 
+// What a format holds of the whole unit cell beyond the map as it is.
+enum class CellContents { none, atoms, atoms_and_density };
+
 struct OutputFormat {
-    std::string_view name;          // the answer to the format question, upper case
-    std::string_view short_option;  // batch options, "-a" and "-ascii"
-    std::string_view long_option;
-    std::string_view extension;     // of the output file in batch mode
-    std::string_view description;   // for the usage text
+    std::string_view name;            // the answer to the format question, upper case
+    std::string_view short_option{};  // batch options, "-a" and "-ascii"; the short one
+    std::string_view long_option;     // may be missing
+    std::string_view extension;       // of the output file in batch mode
+    std::string_view description;     // for the usage text
     OutputMode mode = OutputMode::text;
     // Written on a Cartesian grid rather than the map's own, which needs the
     // orthogonalised cell (and its volume check) before anything else.
     bool resamples = false;
     bool asks_precision = false;  // the options take the precision; interactive mode asks
     const char* notice = nullptr;  // said in interactive mode before the output name is asked
+    CellContents whole_cell = CellContents::none;
+    bool takes_full = false;  // "-full" makes it hold the whole cell, atoms and density
     // Refusals of the input, made before the output is opened; may be null.
     void (*check)(const Conversion& conversion) = nullptr;
     void (*write)(const Conversion& conversion, OutputFile& file) = nullptr;

@@ -1,8 +1,10 @@
 #include "writers/whole_cell_text.hpp"
 
 #include "common/text.hpp"
+#include "geometry/grid.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -49,6 +51,20 @@ void append_value_line(TextPieces& pieces, const float* values, std::size_t coun
                                               std::min(count, VALUES_PER_LINE), 13, 5);
     *end = '\n';
     pieces.commit(end + 1);
+}
+
+void check_whole_cell(const Conversion& conversion)
+{
+    orthogonalise_cell(conversion.phase.cell);
+    direction_axes(conversion.map.header.msect);
+}
+
+std::string describe_map(const MapHeader& header)
+{
+    const std::string type(header.maptyp, strnlen(header.maptyp, sizeof header.maptyp));
+    const std::string title(header.title, strnlen(header.title, sizeof header.title));
+    const std::size_t end = title.find_last_not_of(' ');
+    return type + " map: " + title.substr(0, end == std::string::npos ? 0 : end + 1);
 }
 
 std::string one_line(std::string_view text)

@@ -3,7 +3,8 @@
 // never sits in memory at once; titles kept on one line; the cell's Cartesian geometry.
 #pragma once
 
-#include "writers/whole_cell.hpp"
+#include "symmetry/whole_cell.hpp"
+#include "writers/conversion.hpp"
 
 #include <array>
 #include <cstddef>
@@ -47,6 +48,9 @@ inline constexpr std::size_t VALUES_PER_LINE = 6;
 // significant digits.
 void append_value_line(TextPieces& pieces, const float* values, std::size_t count);
 
+// "FCLC map: " and the map file's title, for the first line of a file.
+std::string describe_map(const MapHeader& header);
+
 // `text` with every control character (a line end among them) made a blank, for a title
 // that must stay on its own line.
 std::string one_line(std::string_view text);
@@ -56,6 +60,10 @@ std::array<double, 3> to_cartesian(const WholeCell& cell, const std::array<doubl
 
 // The cell edge along crystal axis `axis` (0, 1, 2) in Cartesian coordinates (Angstrom).
 std::array<double, 3> cell_edge(const WholeCell& cell, int axis);
+
+// The whole-cell formats' refusals before their output is opened: a cell without volume
+// (as the orthogonalisation reports it) or a map whose axes cannot be named.
+void check_whole_cell(const Conversion& conversion);
 
 // Refuses a cell without grid points along an axis, or whose value count is not the
 // product of its grid points: the writers index the values by the points.

@@ -92,4 +92,10 @@ void emit_xsf_grid(const WholeCell& cell, std::string_view title,
     pieces.flush();
 }
 
+void write_xsf_grid(const Conversion& conversion, OutputFile& file)
+{
+    emit_xsf_grid(*conversion.whole_cell, describe_map(conversion.map.header),
+                  [&](std::string_view text) { write_output(file, text); });
+}
+
 }  // namespace grix

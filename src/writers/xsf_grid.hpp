@@ -2,7 +2,9 @@
 // density as a general 3D data grid spanning the cell, closing planes included.
 #pragma once
 
-#include "writers/whole_cell.hpp"
+#include "symmetry/whole_cell.hpp"
+#include "writers/conversion.hpp"
+#include "writers/output_file.hpp"
 
 #include <functional>
 #include <string_view>
@@ -12,5 +14,8 @@ namespace grix {
 // Emits the whole file's text, in pieces of about a MiB or less, to `sink` in order.
 void emit_xsf_grid(const WholeCell& cell, std::string_view title,
                    const std::function<void(std::string_view)>& sink);
+
+// The whole cell of the conversion as an ".xsf" file.
+void write_xsf_grid(const Conversion& conversion, OutputFile& file);
 
 }  // namespace grix

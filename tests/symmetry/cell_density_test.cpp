@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+using namespace grix;
+
 namespace {
 
 // Per section direction msect 1, 2, 3: the fractional axis of across, down, section.

@@ -59,7 +59,7 @@ TEST(Ccp4Map, HeaderForEachSectionDirection)
             {1, 3},  {2, 2},  {3, 4},  {4, 2}, {5, -1}, {6, 2}, {7, 30},
             {8, c.intervals[0]}, {9, c.intervals[1]}, {10, c.intervals[2]},
             {17, c.axes[0]}, {18, c.axes[1]}, {19, c.axes[2]},
-            {23, 1}, {24, 0}, {56, 1},
+            {23, 1}, {24, 0}, {28, 20140}, {56, 1},
         };
         for (const auto& [n, value] : ints)
             EXPECT_EQ(le_int32(bytes, word(n)), value) << "word " << n;
@@ -70,8 +70,11 @@ TEST(Ccp4Map, HeaderForEachSectionDirection)
         EXPECT_EQ(le_float32(bytes, word(21)), 312);
         EXPECT_EQ(le_float32(bytes, word(22)), 156);
 
-        EXPECT_EQ(bytes.substr(word(25), word(53) - word(25)),
-                  std::string(word(53) - word(25), '\0'));
+        // The extra words are zero but for NVERSION, the MRC2014 stamp.
+        EXPECT_EQ(bytes.substr(word(25), word(28) - word(25)),
+                  std::string(word(28) - word(25), '\0'));
+        EXPECT_EQ(bytes.substr(word(29), word(53) - word(29)),
+                  std::string(word(53) - word(29), '\0'));
         EXPECT_EQ(bytes.substr(word(53), 8), std::string("MAP \x44\x41\0\0", 8));
         const std::string label = "grix: test map" + std::string(66, ' ');
         EXPECT_EQ(bytes.substr(word(57), 80), label);

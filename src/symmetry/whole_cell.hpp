@@ -2,11 +2,17 @@
 // map's own grid completed over one cell, and every atom's images inside the cell.
 #pragma once
 
+#include "common/fourier_map.hpp"
+#include "common/phase.hpp"
+
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace grix {
+
+struct SpaceGroup;
 
 struct CellAtom {
     std::string label;               // the experiment file's label, blanks trimmed
@@ -23,6 +29,15 @@ struct WholeCell {
     std::array<int, 3> points{};     // grid points per cell along x, y, z; point n at n / points
     std::vector<float> values;       // x fastest, then y, then z
     std::vector<CellAtom> atoms;
+    std::int64_t unreached = 0;      // grid points no operator reached, left 0
 };
+
+// Every image inside the cell of every atom of the phase, in the phase's order.
+std::vector<CellAtom> place_atoms_in_cell(const Phase& phase, const SpaceGroup& group);
+
+// The cell of the phase with its atoms, and, when `with_density`, the map completed
+// over it on the map's own grid.
+WholeCell build_whole_cell(const FourierMap& map, const Phase& phase, const SpaceGroup& group,
+                           bool with_density);
 
 }  // namespace grix
