@@ -92,7 +92,7 @@ convert() {
 
 # The format's options, the extension of its file, and whether the file is text.
 formats=("-ascii 3:txt:text" "-wingx:map:binary" "-march:fou:text" "-xd:grd:text"
-         "-ccp4:ccp4:binary")
+         "-ccp4:ccp4:binary" "-cube:cube:text" "-xsf:xsf:text" "-html:html:text")
 for format in "${formats[@]}"; do
     IFS=: read -r options extension kind <<<"$format"
     linux_dir="$scratch/run-linux-$extension"
@@ -126,10 +126,11 @@ for format in "${formats[@]}"; do
 done
 
 # Windows paths: the experiment named with a backslash and its extension, from a
-# directory below the example, names the same files as on Linux.
+# directory below the example, names the same files as on Linux; the file there is
+# replaced whole.
 windows_dir="$scratch/run-windows-map"
 mkdir "$windows_dir/below"
-rm "$windows_dir/quartz.map"
+echo "an older map" >"$windows_dir/quartz.map"
 (cd "$windows_dir/below" && "$wine" "$exe" -wingx '..\quartz.exp' >/dev/null 2>&1 </dev/null) ||
     fail "grix.exe -wingx ..\\quartz.exp failed under wine"
 cmp -s "$scratch/run-linux-map/quartz.map" "$windows_dir/quartz.map" ||
