@@ -119,18 +119,23 @@ std::optional<SpaceGroup> find_map_symmetry(const Phase& phase, const std::strin
     return group;
 }
 
-// The whole cell that the format holds; the phase's atoms need its symmetry, and so does
-// a density completed over the cell.
+// The whole cell that the format holds. A density completed over the cell needs the
+// space group; atoms that only decorate the map are left out, with a warning, without it.
 WholeCell build_cell_contents(Console& console, const FourierMap& map, const Phase& phase,
                               const std::optional<SpaceGroup>& group, CellContents contents,
                               const OutputFormat& format)
 {
     const bool with_density = contents == CellContents::atoms_and_density;
-    if (!group && (with_density || !phase.atoms.empty()))
+    if (!group && with_density)
         throw FatalError(printf_text("Can't read the space group \"%s\" of phase %s; the %.*s "
                                      "format needs its symmetry.\n",
                                      phase.space_group.c_str(), phase.name.c_str(),
                                      static_cast<int>(format.name.size()), format.name.data()));
+    if (!group && !phase.atoms.empty())
+        print_to(console.err,
+                 "Warning: can't read the space group \"%s\" of phase %s; the atoms are left "
+                 "out.\n",
+                 phase.space_group.c_str(), phase.name.c_str());
     WholeCell cell = build_whole_cell(map, phase, group ? *group : SpaceGroup{}, with_density);
     if (cell.unreached > 0)
         print_to(console.err,

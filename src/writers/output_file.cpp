@@ -12,6 +12,7 @@
 #if defined(_WIN32)
 #include <io.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -72,8 +73,8 @@ void refuse_inputs(const std::string& name, std::span<const std::string> inputs)
     }
 }
 
-// A file that did not exist before, opened as fopen opens for writing; a new file gets
-// 0666 less the umask, as fopen gives it.
+// A file that did not exist before, opened as fopen opens for writing, readable by its
+// owner alone while it is written.
 std::FILE* create_new_file(const std::string& path, OutputMode mode)
 {
     int flags = O_WRONLY | O_CREAT | O_EXCL;
@@ -81,7 +82,7 @@ std::FILE* create_new_file(const std::string& path, OutputMode mode)
     if (mode == OutputMode::binary)
         flags |= O_BINARY;
 #endif
-    const int descriptor = ::open(path.c_str(), flags, 0666);
+    const int descriptor = ::open(path.c_str(), flags, 0600);
     if (descriptor < 0)
         return nullptr;
     std::FILE* stream = ::fdopen(descriptor, mode == OutputMode::text ? "w" : "wb");
@@ -113,6 +114,32 @@ std::FILE* create_temporary(const fs::path& target, OutputMode mode, std::string
     return nullptr;
 }
 
+// The permission bits the output ends with: the replaced file's, or for a new file those
+// fopen would have given it, 0666 less the umask.
+fs::perms final_permissions(const fs::file_status& target)
+{
+    if (fs::exists(target))
+        return target.permissions();
+#if defined(_WIN32)
+    return fs::perms::owner_read | fs::perms::owner_write;
+#else
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<fs::perms>(0666 & ~mask);
+#endif
+}
+
+// Renaming replaces a file whatever its permission bits; the user may write it, as
+// opening it in place would have asked, or the run is refused.
+void refuse_unwritable(const std::string& name, const fs::path& target)
+{
+    errno = 0;
+    if (std::FILE* probe = std::fopen(target.string().c_str(), "ab"))
+        std::fclose(probe);
+    else
+        fail_open(name, errno);
+}
+
 }  // namespace
 
 OutputFile::~OutputFile()
@@ -134,6 +161,8 @@ OutputFile open_output_file(const std::string& name, OutputMode mode,
     file.target = target.string();
     std::error_code error;
     const fs::file_status status = fs::status(target, error);
+    if (fs::is_regular_file(status))
+        refuse_unwritable(name, target);
     errno = 0;
     if (fs::exists(status) && !fs::is_regular_file(status))
         file.stream.reset(std::fopen(file.target.c_str(), mode == OutputMode::text ? "w" : "wb"));
@@ -176,11 +205,10 @@ void close_output_file(OutputFile& file)
         fail_write(file, flushed ? errno : error);
     if (file.temporary.empty())
         return;
-    std::error_code failure;
-    std::error_code missing;  // a new file keeps the permissions it was created with
+    std::error_code missing;  // a new file
     const fs::file_status old = fs::status(file.target, missing);
-    if (fs::exists(old))
-        fs::permissions(file.temporary, old.permissions(), failure);
+    std::error_code failure;
+    fs::permissions(file.temporary, final_permissions(old), failure);
     if (!failure)
         fs::rename(file.temporary, file.target, failure);
     if (failure)

@@ -19,7 +19,7 @@ class OutputFile {
 public:
     OutputFile() = default;
     OutputFile(OutputFile&&) = default;
-    OutputFile& operator=(OutputFile&&) = default;
+    OutputFile& operator=(OutputFile&&) = delete;
     // A file that was not closed is given up: its temporary file is removed.
     ~OutputFile();
 
@@ -47,6 +47,7 @@ void write_when_full(OutputFile& file, std::string& text);
 
 // Flushes and closes the file, then puts it in place of its target (keeping the
 // target's permission bits); a failure ends the run with a message naming the file.
+// Called once for a file.
 void close_output_file(OutputFile& file);
 
 }  // namespace grix

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -97,6 +98,28 @@ TEST(FileSafety, AFailedRunKeepsTheOldOutputAndLeavesNoTemporaryFile)
     EXPECT_NE(read_file_bytes(dir.file("out.txt")).find("Number of sections: 3"), std::string::npos);
     EXPECT_EQ(fs::status(dir.file("out.txt")).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
+    // A new file gets what fopen would give it: 0666 less the umask.
+    const mode_t mask = umask(022);
+    result = run_grix({"-a", "1", dir.file("run")});
+    umask(mask);
+    EXPECT_EQ(fs::status(dir.file("run.txt")).permissions() & fs::perms::all,
+              static_cast<fs::perms>(0644));
+}
+
+// Replacing by a rename needs no write permission on the file itself: the user must
+// have it all the same. (Root may write any file, so only others can see this.)
+TEST(FileSafety, AFileTheUserMayNotWriteIsNotReplaced)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes any file";
+    const ScratchDir dir;
+    write_inputs(dir);
+    write_file_bytes(dir.file("run.map"), "kept");
+    fs::permissions(dir.file("run.map"), fs::perms::owner_read);
+    const RunResult result = run_grix({"-w", dir.file("run")});
+    EXPECT_EQ(result.err, "Can't open " + dir.file("run.map") + " for output.\n  " +
+                              dir.file("run.map") + ": Permission denied\n");
+    EXPECT_EQ(read_file_bytes(dir.file("run.map")), "kept");
 }
 
 TEST(FileSafety, DevicesAreWrittenDirectlyAndFailuresNameTheReason)
