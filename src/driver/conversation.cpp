@@ -1,16 +1,14 @@
 #include "driver/conversation.hpp"
 
+#include "readers/paths.hpp"
+
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <ostream>
 #include <string_view>
 
 namespace grix {
 namespace {
-
-constexpr std::array<std::string_view, 6> MAP_TYPES{"DELF", "FOBS", "FCLC",
-                                                    "NFDF", "PTSN", "DPTS"};
 
 constexpr const char* BANNER =
     "\n"
@@ -33,13 +31,6 @@ constexpr const char* BANNER =
     "Defaults to FCLC input, ASCII precision 0 output if\n"
     "is an error while reading command line. \n\n";
 
-std::string to_upper(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // Asks with `prompt` until the upper-cased answer is accepted by `accept`.
 template <typename Accept>
 std::string ask_choice(Console& console, const char* prompt, const char* what,
@@ -47,7 +38,7 @@ std::string ask_choice(Console& console, const char* prompt, const char* what,
 {
     for (;;) {
         print_to(console.out, "%s", prompt);
-        std::string answer = to_upper(read_word(console, what));
+        std::string answer = to_upper_ascii(read_word(console, what));
         if (accept(answer))
             return answer;
         print_to(console.out, "%s", error);
@@ -85,6 +76,8 @@ void ask_run_choices(RunOptions& options, Console& console)
         "MARCH    Marching Cube format (text)\n"
         "XD       Project XD *.grd format (text)\n"
         "Type: ",
+        // The prompt and its error name the four formats they always named; every format
+        // of the table is an answer all the same.
         "the output format", "Type must be one of ASCII, WINGX, MARCH or XD\n\n",
         [](const std::string& answer) { return find_format_named(answer) != nullptr; });
     options.format = find_format_named(format);

@@ -1,6 +1,7 @@
 #include "driver/options.hpp"
 
 #include "common/printf_text.hpp"
+#include "readers/paths.hpp"
 
 #include <algorithm>
 #include <array>
@@ -11,19 +12,12 @@
 namespace grix {
 namespace {
 
-struct MapTypeOption {
-    std::string_view option;
-    std::string_view map_type;
-};
-
-constexpr std::array<MapTypeOption, 6> MAP_TYPE_OPTIONS{{
-    {"-delf", "DELF"},
-    {"-fobs", "FOBS"},
-    {"-fclc", "FCLC"},
-    {"-nfdf", "NFDF"},
-    {"-ptsn", "PTSN"},
-    {"-dpts", "DPTS"},
-}};
+// The option of a map type: "-delf" for DELF.
+std::string map_type_option(std::string_view type)
+{
+    std::string option = to_lower_ascii(std::string(type));
+    return option.insert(0, 1, '-');
+}
 
 // atoi: leading white space, an optional sign, then decimal digits up to the first
 // other character. A value beyond int saturates instead of overflowing; the caller
@@ -72,11 +66,12 @@ bool apply_option(RunOptions& options, const std::string& arg, const std::string
                                                                INT_MAX));
         return true;
     }
-    const auto type = std::find_if(MAP_TYPE_OPTIONS.begin(), MAP_TYPE_OPTIONS.end(),
-                                   [&](const MapTypeOption& type) { return arg == type.option; });
-    if (type == MAP_TYPE_OPTIONS.end())
+    const auto type = std::find_if(MAP_TYPES.begin(), MAP_TYPES.end(), [&](std::string_view type) {
+        return arg == map_type_option(type);
+    });
+    if (type == MAP_TYPES.end())
         return false;
-    options.map_type = type->map_type;
+    options.map_type = *type;
     return true;
 }
 
@@ -108,8 +103,8 @@ std::string usage_text()
                             std::string(format.description).c_str());
     }
     text += "Map type (default: FCLC):\n ";
-    for (const MapTypeOption& type : MAP_TYPE_OPTIONS)
-        text.append(" ").append(type.option);
+    for (const std::string_view type : MAP_TYPES)
+        text.append(" ").append(map_type_option(type));
     text += "\n"
             "Phase of the experiment file (default: 1):\n"
             "  -p, -phase N   the N-th phase\n"

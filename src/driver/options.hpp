@@ -3,10 +3,17 @@
 
 #include "writers/formats.hpp"
 
+#include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace grix {
+
+// The map types: the extensions of the map files and, in lower case after a "-", the
+// options that choose them.
+inline constexpr std::array<std::string_view, 6> MAP_TYPES{"DELF", "FOBS", "FCLC",
+                                                           "NFDF", "PTSN", "DPTS"};
 
 // What a lone "-h", "--help" or "--version" asks for instead of a conversion.
 enum class Request { convert, help, version };

@@ -3,7 +3,9 @@
 #include "common/fatal.hpp"
 #include "common/printf_text.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace grix {
 namespace {
@@ -59,6 +61,17 @@ Cell orthogonalise_cell(const CellParameters& parameters)
                               0.0, 1.0 / (sg * b), b_star * cos_alpha_star,
                               0.0, 0.0, c_star});
     return cell;
+}
+
+std::array<std::array<double, 3>, 3> cartesian_axes(const CellParameters& cell)
+{
+    const double radian = std::numbers::pi / 180;
+    const double ca = std::cos(cell.alpha * radian), cb = std::cos(cell.beta * radian);
+    const double cg = std::cos(cell.gamma * radian), sg = std::sin(cell.gamma * radian);
+    const double a = cell.a, b = cell.b, c = cell.c;
+    const double cy = c * (ca - cb * cg) / sg;
+    const double cz = std::sqrt(std::max(c * c - c * cb * c * cb - cy * cy, 0.0));
+    return {{{a, b * cg, c * cb}, {0, b * sg, cy}, {0, 0, cz}}};
 }
 
 }  // namespace grix

@@ -3,6 +3,8 @@
 
 #include "common/phase.hpp"
 
+#include <array>
+
 namespace grix {
 
 // Degrees to radians as the 11-digit decimal, not the double nearest to pi/180: the
@@ -26,5 +28,9 @@ struct Cell {
 // A cell without positive squared volume ends the run with a three-line report on
 // standard output.
 Cell orthogonalise_cell(const CellParameters& parameters);
+
+// The same axes in double with the exact degree, for the formats of today's viewers:
+// row r of the fractional-to-Cartesian matrix gives Cartesian coordinate r.
+std::array<std::array<double, 3>, 3> cartesian_axes(const CellParameters& cell);
 
 }  // namespace grix

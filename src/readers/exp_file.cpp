@@ -2,6 +2,7 @@
 
 #include "common/fatal.hpp"
 #include "common/printf_text.hpp"
+#include "common/trim.hpp"
 #include "readers/exp_records.hpp"
 
 #include <algorithm>
@@ -166,7 +167,7 @@ void find_space_groups(ExpScan& scan, std::vector<Phase>& phases)
         const std::string_view key = record_columns(scan.record, 1, 4);
         for (Phase& phase : phases) {
             if (phase.key == key)
-                phase.space_group = trim_blanks(scan.from_column(15));
+                phase.space_group = trim_space(scan.from_column(15));
         }
     }
 }

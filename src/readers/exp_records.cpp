@@ -77,12 +77,4 @@ int scan_floats(std::string_view text, std::span<float> values)
     return converted;
 }
 
-std::string trim_blanks(std::string_view text)
-{
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
 }  // namespace grix

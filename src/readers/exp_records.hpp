@@ -27,7 +27,5 @@ int scan_int(std::string_view text);
 // "%f" repeated: fills `values` in order, leaving 0 in every value from the first one that
 // does not convert. Returns the number converted.
 int scan_floats(std::string_view text, std::span<float> values);
-// The text without its leading and trailing blanks.
-std::string trim_blanks(std::string_view text);
 
 }  // namespace grix

@@ -27,7 +27,7 @@ std::int64_t modulo(std::int64_t value, std::int64_t modulus)
 
 // The map's grid seen along the fractional axes x, y, z.
 struct MapGrid {
-    Index3 cell;                   // grid points per cell (nxyzi of the axis's direction)
+    Index3 points_per_cell;        // nxyzi of the axis's direction
     Index3 origin;                 // grid index of the map's first point (nxyzo)
     Index3 extent;                 // map points (nxyzt)
     std::array<int, 3> direction;  // map direction along the axis: 0 across, 1 down, 2 section
@@ -45,43 +45,50 @@ struct MapGrid {
                     static_cast<std::size_t>(by_direction[1]) * row_length];
     }
 
-    std::int64_t cell_points() const { return cell[0] * cell[1] * cell[2]; }
+    std::int64_t cell_points() const
+    {
+        return points_per_cell[0] * points_per_cell[1] * points_per_cell[2];
+    }
     std::int64_t map_points() const { return extent[0] * extent[1] * extent[2]; }
 
     Index3 cell_point(std::int64_t index) const
     {
-        return {index % cell[0], index / cell[0] % cell[1], index / (cell[0] * cell[1])};
+        const Index3& n = points_per_cell;
+        return {index % n[0], index / n[0] % n[1], index / (n[0] * n[1])};
     }
 
     std::int64_t cell_index(const Index3& point) const
     {
-        return point[0] + cell[0] * (point[1] + cell[1] * point[2]);
+        const Index3& n = points_per_cell;
+        return point[0] + n[0] * (point[1] + n[1] * point[2]);
     }
 };
 
-MapGrid describe_map(const MapHeader& header, const MapSections& sections)
+MapGrid lay_map_grid(const MapHeader& header, const MapSections& sections)
 {
     const std::array<int, 3>& axes = direction_axes(header.msect);
     MapGrid map{};
     for (int d = 0; d < 3; ++d) {
         if (header.nxyzi[d] <= 0 || header.nxyzt[d] <= 0)
-            throw FatalError(printf_text("Error: the map grid has %d intervals per cell and %d points "
-                                    "along its direction %d; it needs at least 1 of each.\n",
-                                    header.nxyzi[d], header.nxyzt[d], d + 1));
+            throw FatalError(printf_text("Error: the map grid has %d intervals per cell and %d "
+                                         "points along its direction %d; it needs at least 1 "
+                                         "of each.\n",
+                                         header.nxyzi[d], header.nxyzt[d], d + 1));
         const int axis = axes[d];
-        map.cell[axis] = header.nxyzi[d];
+        map.points_per_cell[axis] = header.nxyzi[d];
         map.origin[axis] = header.nxyzo[d];
         map.extent[axis] = header.nxyzt[d];
         map.direction[axis] = d;
     }
     map.row_length = static_cast<std::size_t>(header.nxyzt[0]);
     map.sections = &sections;
-    const std::int64_t across_cell = map.cell[0] * map.cell[1];
-    if (across_cell > MAX_CELL_POINTS || across_cell * map.cell[2] > MAX_CELL_POINTS)
-        throw FatalError(printf_text("Error: a cell of %lld x %lld x %lld grid points is too large "
-                                "to complete.\n", static_cast<long long>(map.cell[0]),
-                                static_cast<long long>(map.cell[1]),
-                                static_cast<long long>(map.cell[2])));
+    const std::int64_t across_cell = map.points_per_cell[0] * map.points_per_cell[1];
+    if (across_cell > MAX_CELL_POINTS || across_cell * map.points_per_cell[2] > MAX_CELL_POINTS)
+        throw FatalError(printf_text("Error: a cell of %lld x %lld x %lld grid points is too "
+                                     "large to complete.\n",
+                                     static_cast<long long>(map.points_per_cell[0]),
+                                     static_cast<long long>(map.points_per_cell[1]),
+                                     static_cast<long long>(map.points_per_cell[2])));
     return map;
 }
 
@@ -189,7 +196,7 @@ void advance(Index3& point, const Index3& step, const Index3& cell)
 
 // Map to cell: every map point carried onto its cell point; for a map smaller than the
 // part of the cell still open.
-void fill_from_map(const MapGrid& map, const GridOp& op, CellDensity& cell, Coverage& coverage)
+void fill_from_map(const MapGrid& map, const GridOp& op, CellDensity& density, Coverage& coverage)
 {
     // The cell point of map point (0, 0, 0), and its moves per step along each map direction.
     Index3 start{};
@@ -197,28 +204,28 @@ void fill_from_map(const MapGrid& map, const GridOp& op, CellDensity& cell, Cove
     for (int i = 0; i < 3; ++i) {
         start[i] = op.shift[i];
         for (int j = 0; j < 3; ++j) {
-            start[i] += op.matrix[i][j] * modulo(map.origin[j], map.cell[j]);
-            step[map.direction[j]][i] = modulo(op.matrix[i][j], map.cell[i]);
+            start[i] += op.matrix[i][j] * modulo(map.origin[j], map.points_per_cell[j]);
+            step[map.direction[j]][i] = modulo(op.matrix[i][j], map.points_per_cell[i]);
         }
-        start[i] = modulo(start[i], map.cell[i]);
+        start[i] = modulo(start[i], map.points_per_cell[i]);
     }
     std::array<std::int64_t, 3> count{};
     for (int axis = 0; axis < 3; ++axis)
         count[map.direction[axis]] = map.extent[axis];
     std::size_t value = 0;
     Index3 section = start;
-    for (std::int64_t k = 0; k < count[2]; ++k, advance(section, step[2], map.cell)) {
+    for (std::int64_t k = 0; k < count[2]; ++k, advance(section, step[2], map.points_per_cell)) {
         const std::vector<float>& values = (*map.sections)[static_cast<std::size_t>(k)].values;
         Index3 row = section;
-        for (std::int64_t j = 0; j < count[1]; ++j, advance(row, step[1], map.cell)) {
+        for (std::int64_t j = 0; j < count[1]; ++j, advance(row, step[1], map.points_per_cell)) {
             Index3 point = row;
             value = static_cast<std::size_t>(j) * map.row_length;
             for (std::int64_t i = 0; i < count[0]; ++i, ++value) {
                 const std::int64_t index = map.cell_index(point);
-                advance(point, step[0], map.cell);
+                advance(point, step[0], map.points_per_cell);
                 if (coverage.covered(index))
                     continue;
-                cell.values[static_cast<std::size_t>(index)] = values[value];
+                density.values[static_cast<std::size_t>(index)] = values[value];
                 coverage.cover(index);
                 if (coverage.missing() == 0)
                     return;
@@ -228,7 +235,7 @@ void fill_from_map(const MapGrid& map, const GridOp& op, CellDensity& cell, Cove
 }
 
 // Cell to map: each open cell point taken back to the map point it comes from.
-void fill_from_cell(const MapGrid& map, const GridOp& op, CellDensity& cell, Coverage& coverage)
+void fill_from_cell(const MapGrid& map, const GridOp& op, CellDensity& density, Coverage& coverage)
 {
     coverage.for_each_missing([&](std::int64_t index) {
         const Index3 point = map.cell_point(index);
@@ -237,11 +244,11 @@ void fill_from_cell(const MapGrid& map, const GridOp& op, CellDensity& cell, Cov
             std::int64_t grid = 0;
             for (int b = 0; b < 3; ++b)
                 grid += op.inverse[a][b] * (point[b] - op.shift[b]);
-            source[a] = modulo(grid - map.origin[a], map.cell[a]);
+            source[a] = modulo(grid - map.origin[a], map.points_per_cell[a]);
             if (source[a] >= map.extent[a])
                 return;
         }
-        cell.values[static_cast<std::size_t>(index)] = map.at(source);
+        density.values[static_cast<std::size_t>(index)] = map.at(source);
         coverage.cover(index);
     });
 }
@@ -273,7 +280,7 @@ float interpolate(const MapGrid& map, const std::array<double, 3>& position)
 
 // Cell to map for an operator off the grid: the point it comes from, interpolated.
 void fill_interpolated(const MapGrid& map, const SymmetryOp& op, const IntRotation& inverse,
-                       CellDensity& cell, Coverage& coverage)
+                       CellDensity& density, Coverage& coverage)
 {
     coverage.for_each_missing([&](std::int64_t index) {
         const Index3 point = map.cell_point(index);
@@ -281,10 +288,10 @@ void fill_interpolated(const MapGrid& map, const SymmetryOp& op, const IntRotati
         for (int a = 0; a < 3; ++a) {
             double fractional = 0;
             for (int b = 0; b < 3; ++b) {
-                const double at = static_cast<double>(point[b]) / static_cast<double>(map.cell[b]);
+                const double at = static_cast<double>(point[b]) / static_cast<double>(map.points_per_cell[b]);
                 fractional += inverse[a][b] * (at - op.translation[b]);
             }
-            const double period = static_cast<double>(map.cell[a]);
+            const double period = static_cast<double>(map.points_per_cell[a]);
             double grid = fractional * period - static_cast<double>(map.origin[a]);
             grid -= period * std::floor(grid / period);
             if (std::fabs(grid - std::round(grid)) < ON_GRID)
@@ -293,7 +300,7 @@ void fill_interpolated(const MapGrid& map, const SymmetryOp& op, const IntRotati
                 return;
             position[a] = grid;
         }
-        cell.values[static_cast<std::size_t>(index)] = interpolate(map, position);
+        density.values[static_cast<std::size_t>(index)] = interpolate(map, position);
         coverage.cover(index);
     });
 }
@@ -303,29 +310,32 @@ void fill_interpolated(const MapGrid& map, const SymmetryOp& op, const IntRotati
 CellDensity complete_cell(const MapHeader& header, const MapSections& sections,
                           const SpaceGroup& group)
 {
-    const MapGrid map = describe_map(header, sections);
-    CellDensity cell{{static_cast<int>(map.cell[0]), static_cast<int>(map.cell[1]),
-                      static_cast<int>(map.cell[2])}, {}, 0};
-    cell.values.assign(static_cast<std::size_t>(map.cell_points()), 0.0f);
+    const MapGrid map = lay_map_grid(header, sections);
+    CellDensity density{{static_cast<int>(map.points_per_cell[0]),
+                         static_cast<int>(map.points_per_cell[1]),
+                         static_cast<int>(map.points_per_cell[2])},
+                        {},
+                        0};
+    density.values.assign(static_cast<std::size_t>(map.cell_points()), 0.0f);
     Coverage coverage(map.cell_points());
     std::vector<std::pair<const SymmetryOp*, IntRotation>> off_grid;
     for (const SymmetryOp& op : group.ops) {
         const std::optional<IntRotation> inverse = invert(op.rotation);
         if (!inverse || coverage.missing() == 0)
             continue;
-        const std::optional<GridOp> grid = grid_op(op, *inverse, map.cell);
+        const std::optional<GridOp> grid = grid_op(op, *inverse, map.points_per_cell);
         if (!grid)
             off_grid.emplace_back(&op, *inverse);
         else if (map.map_points() <= coverage.missing())
-            fill_from_map(map, *grid, cell, coverage);
+            fill_from_map(map, *grid, density, coverage);
         else
-            fill_from_cell(map, *grid, cell, coverage);
+            fill_from_cell(map, *grid, density, coverage);
     }
     for (const auto& [op, inverse] : off_grid)
         if (coverage.missing() > 0)
-            fill_interpolated(map, *op, inverse, cell, coverage);
-    cell.unreached = coverage.missing();
-    return cell;
+            fill_interpolated(map, *op, inverse, density, coverage);
+    density.unreached = coverage.missing();
+    return density;
 }
 
 }  // namespace grix

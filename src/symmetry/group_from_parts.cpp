@@ -422,8 +422,8 @@ std::vector<ExactOp> move_origin(const std::vector<ExactOp>& group, bool centric
     return moved;
 }
 
-}  // namespace
-
+// The lattice's centring translations, the zero translation first; none on
+// rhombohedral axes.
 std::vector<IntVector> centring_vectors(const SymbolParts& symbol)
 {
     switch (symbol.rhombohedral_axes ? 'P' : symbol.lattice) {
@@ -435,6 +435,9 @@ std::vector<IntVector> centring_vectors(const SymbolParts& symbol)
     case 'R': return {{0, 0, 0}, {16, 8, 8}, {8, 16, 16}};  // obverse: (2/3, 1/3, 1/3)
     default: return {{0, 0, 0}};
     }
+
+}  // namespace
+
 }
 
 std::optional<std::vector<ExactOp>> build_group(const SymbolParts& symbol)

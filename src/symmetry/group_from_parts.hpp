@@ -12,10 +12,6 @@
 
 namespace grix {
 
-// The lattice's centring translations, the zero translation first; none on
-// rhombohedral axes.
-std::vector<IntVector> centring_vectors(const SymbolParts& symbol);
-
 // Every operator of the group that the parts describe, identity first. The origin lies
 // on a centre of symmetry when the group has one, and on a point of highest site
 // symmetry, preferably on the elements the symbol names. nullopt when no placement of

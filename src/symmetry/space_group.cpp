@@ -1,5 +1,7 @@
 #include "symmetry/space_group.hpp"
 
+#include "common/trim.hpp"
+
 #include "symmetry/exact_op.hpp"
 #include "symmetry/group_from_parts.hpp"
 #include "symmetry/symbol_parts.hpp"
@@ -14,19 +16,10 @@ namespace {
 
 static_assert(gemmi::Op::DEN == TRANSLATION_UNITS);
 
-std::string_view trim(std::string_view text)
-{
-    constexpr std::string_view BLANKS = " \t\r\n";
-    const std::size_t start = text.find_first_not_of(BLANKS);
-    if (start == std::string_view::npos)
-        return {};
-    return text.substr(start, text.find_last_not_of(BLANKS) - start + 1);
-}
-
 std::vector<std::string_view> words_of(std::string_view text)
 {
     std::vector<std::string_view> words;
-    while (!(text = trim(text)).empty()) {
+    while (!(text = trim_space(text)).empty()) {
         const std::size_t end = std::min(text.find(' '), text.size());
         words.push_back(text.substr(0, end));
         text.remove_prefix(end);
@@ -137,7 +130,7 @@ std::string package_spelling(const gemmi::SpaceGroup& entry)
 
 std::optional<SpaceGroup> read_space_group(std::string_view text)
 {
-    const std::string_view symbol = trim(text);
+    const std::string_view symbol = trim_space(text);
     const std::optional<SymbolParts> parts = split_symbol(symbol);
     if (!parts)
         return std::nullopt;
@@ -148,7 +141,7 @@ std::optional<SpaceGroup> read_space_group(std::string_view text)
 
 std::optional<SpaceGroup> space_group_from_parts(std::string_view text)
 {
-    const std::string_view symbol = trim(text);
+    const std::string_view symbol = trim_space(text);
     const std::optional<SymbolParts> parts = split_symbol(symbol);
     if (!parts)
         return std::nullopt;

@@ -32,11 +32,8 @@ struct WholeCell {
     std::int64_t unreached = 0;      // grid points no operator reached, left 0
 };
 
-// Every image inside the cell of every atom of the phase, in the phase's order.
-std::vector<CellAtom> place_atoms_in_cell(const Phase& phase, const SpaceGroup& group);
-
-// The cell of the phase with its atoms, and, when `with_density`, the map completed
-// over it on the map's own grid.
+// The cell of the phase with every image inside it of every atom of the phase, and,
+// when `with_density`, the map completed over it on the map's own grid.
 WholeCell build_whole_cell(const FourierMap& map, const Phase& phase, const SpaceGroup& group,
                            bool with_density);
 

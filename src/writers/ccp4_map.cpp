@@ -3,6 +3,7 @@
 #include "common/byte_order.hpp"
 #include "common/fatal.hpp"
 #include "common/printf_text.hpp"
+#include "geometry/grid.hpp"
 #include "symmetry/whole_cell.hpp"
 
 #include <algorithm>
@@ -21,11 +22,6 @@ constexpr int CCP4_EXTRA_WORDS = 28;  // words 25 to 52
 constexpr int CCP4_NVERSION_WORD = 28;
 constexpr int CCP4_NVERSION_2014 = 20140;
 
-// Crystal axis (1 = X, 2 = Y, 3 = Z) along which the across, down and section
-// directions run, for msect 1, 2 and 3. A CCP4 map's columns, rows and sections are
-// the map's across, down and section directions, so its data need no reordering.
-constexpr int AXIS_OF_DIRECTION[3][3] = {{2, 3, 1}, {3, 1, 2}, {1, 2, 3}};
-
 // What the header says of the grid, and the densities in the order the file holds them.
 struct Ccp4Grid {
     std::int32_t counts[3];     // columns, rows, sections
@@ -35,16 +31,18 @@ struct Ccp4Grid {
     std::vector<std::span<const float>> blocks;
 };
 
-// The map on its own grid: each section's points that the map uses, across fastest.
+// The map on its own grid: each section's points that the map uses, across fastest. A
+// CCP4 map's columns, rows and sections are the map's across, down and section
+// directions, so its data need no reordering.
 Ccp4Grid lay_map_grid(const MapHeader& header, const MapSections& sections)
 {
     Ccp4Grid grid{};
-    const int* axis = AXIS_OF_DIRECTION[header.msect - 1];
-    for (int d = 0; d < 3; ++d) {
+    const std::array<int, 3>& axes = direction_axes(header.msect);
+    for (std::size_t d = 0; d < 3; ++d) {
         grid.counts[d] = header.nxyzt[d];
         grid.starts[d] = header.nxyzo[d];
-        grid.intervals[axis[d] - 1] = header.nxyzi[d];
-        grid.axes[d] = axis[d];
+        grid.intervals[axes[d]] = header.nxyzi[d];
+        grid.axes[d] = axes[d] + 1;  // 1 = X, 2 = Y, 3 = Z
     }
     const auto points = static_cast<std::size_t>(std::max(header.nxyzt[0], 0)) *
                         static_cast<std::size_t>(std::max(header.nxyzt[1], 0));

@@ -1,7 +1,10 @@
 #include "writers/contour_page.hpp"
 
 #include "common/text.hpp"
+#include "common/trim.hpp"
 #include "geometry/contours.hpp"
+#include "geometry/grid.hpp"
+#include "writers/whole_cell_text.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -11,41 +14,11 @@
 namespace grix {
 namespace {
 
-constexpr std::size_t PIECE_BYTES = 1 << 20;
-
 // Pixel sizes of a plot: its longer side, and the margins that hold the axis labels.
 constexpr double PLOT_PIXELS = 560;
 constexpr double MARGIN_LEFT = 64, MARGIN_RIGHT = 24, MARGIN_TOP = 16, MARGIN_BOTTOM = 44;
 
 constexpr char AXIS_NAME[3] = {'x', 'y', 'z'};
-
-// Fractional axis (0 = x, 1 = y, 2 = z) along which the across, down and section
-// directions run, for msect 1, 2 and 3.
-constexpr int AXIS_OF_DIRECTION[3][3] = {{1, 2, 0}, {2, 0, 1}, {0, 1, 2}};
-
-// The page's text, handed on in pieces of at most PIECE_BYTES unless one addition is larger.
-class PageText {
-public:
-    explicit PageText(const std::function<void(std::string_view)>& sink) : sink_(sink) {}
-
-    void add(std::string_view text)
-    {
-        if (!text_.empty() && text_.size() + text.size() > PIECE_BYTES)
-            flush();
-        text_ += text;
-    }
-
-    void flush()
-    {
-        if (!text_.empty())
-            sink_(text_);
-        text_.clear();
-    }
-
-private:
-    const std::function<void(std::string_view)>& sink_;
-    std::string text_;
-};
 
 // The map's points and where its three directions run in the cell.
 struct MapLayout {
@@ -88,7 +61,7 @@ MapLayout describe_layout(const MapHeader& header, const MapSections& sections)
     MapLayout layout;
     const int msect = header.msect >= 1 && header.msect <= 3 ? header.msect : 3;
     for (int d = 0; d < 3; ++d) {
-        layout.axis[d] = AXIS_OF_DIRECTION[msect - 1][d];
+        layout.axis[d] = direction_axes(msect)[static_cast<std::size_t>(d)];
         layout.intervals[d] = std::max(header.nxyzi[d], 1);
         layout.origin[d] = header.nxyzo[d];
     }
@@ -519,15 +492,6 @@ std::string describe_map_type(std::string_view code)
     return "Fourier map";
 }
 
-// A fixed-size text field of the map header without its NULs and trailing blanks.
-std::string_view trim_field(const char* field, std::size_t size)
-{
-    std::string_view text(field, strnlen(field, size));
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
-}
-
 std::string describe_cell(const std::array<double, 6>& cell)
 {
     if (!is_usable_cell(cell))
@@ -560,11 +524,11 @@ std::string describe_grid(const MapHeader& header, const MapLayout& layout)
            AXIS_NAME[layout.axis[2]];
 }
 
-void emit_head(PageText& page, const std::string& title)
+void emit_head(TextPieces& page, const std::string& title)
 {
-    page.add("<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<title>");
-    page.add(title);
-    page.add(
+    page.append("<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<title>");
+    page.append(title);
+    page.append(
         "</title>\n<style>\n"
         "body{font:14px/1.4 system-ui,sans-serif;margin:16px;color:#222;background:#fff}\n"
         "h1{font-size:20px;margin:0 0 4px}p{margin:2px 0}figure{margin:8px 0}\n"
@@ -578,7 +542,7 @@ void emit_head(PageText& page, const std::string& title)
         "</style></head><body>\n");
 }
 
-void emit_legend(PageText& page, const std::vector<Level>& levels, const MapStats& stats)
+void emit_legend(TextPieces& page, const std::vector<Level>& levels, const MapStats& stats)
 {
     std::string text = "<p>\u03c3 = " + format_number(stats.rms, 4) +
                        " (rms deviation from 0); values from " + format_number(stats.low, 4) +
@@ -590,10 +554,10 @@ void emit_legend(PageText& page, const std::vector<Level>& levels, const MapStat
                 (level.multiple > 0 ? "p" : "n") + "\" d=\"M0 4H28\"/></svg> " +
                 format_multiple(level.multiple) + " = " + format_number(level.value, 4) +
                 "</span>";
-    page.add(text + "</p>\n");
+    page.append(text + "</p>\n");
 }
 
-void emit_navigation(PageText& page, std::size_t drawn, int count)
+void emit_navigation(TextPieces& page, std::size_t drawn, int count)
 {
     std::string text = "<div id=\"nav\"><button id=\"prev\">\u25c0</button>"
                        "<input id=\"slider\" type=\"range\" min=\"0\" max=\"" +
@@ -604,7 +568,7 @@ void emit_navigation(PageText& page, std::size_t drawn, int count)
     if (static_cast<int>(drawn) < count)
         text += "; one in every " + std::to_string(section_step(count)) + " of the " +
                 std::to_string(count) + " sections is drawn";
-    page.add(text + ". Atoms within half a section spacing of the plane are marked.</p>\n");
+    page.append(text + ". Atoms within half a section spacing of the plane are marked.</p>\n");
 }
 
 constexpr const char* NAVIGATION_SCRIPT = R"(<script>
@@ -665,26 +629,26 @@ void emit_contour_page(const ContourPageInput& input,
     const std::vector<int> drawn = choose_sections(layout.count);
     const PlotFrame frame = plan_frame(layout, input.cell);
 
-    const std::string map_type = escape_html(trim_field(header.maptyp, sizeof header.maptyp));
+    const std::string map_type = escape_html(field_text(header.maptyp, sizeof header.maptyp));
     const std::string phase = escape_html(input.phase_name);
-    PageText page(sink);
+    TextPieces page(sink);
     emit_head(page, map_type + " map of " + phase);
-    page.add("<h1>" + map_type + " map of " + phase + "</h1>\n<p>" +
-             describe_map_type(trim_field(header.maptyp, sizeof header.maptyp)) + ": " +
-             escape_html(trim_field(header.title, sizeof header.title)) + "</p>\n<p>" +
+    page.append("<h1>" + map_type + " map of " + phase + "</h1>\n<p>" +
+             describe_map_type(field_text(header.maptyp, sizeof header.maptyp)) + ": " +
+             escape_html(field_text(header.title, sizeof header.title)) + "</p>\n<p>" +
              describe_cell(input.cell) + "</p>\n<p>" + describe_grid(header, layout) +
              "</p>\n");
     emit_legend(page, levels, stats);
     if (drawn.empty()) {
-        page.add("<p>The map has no points to draw.</p>\n</body></html>\n");
+        page.append("<p>The map has no points to draw.</p>\n</body></html>\n");
         page.flush();
         return;
     }
     emit_navigation(page, drawn.size(), layout.count);
     for (std::size_t n = 0; n < drawn.size(); ++n)
-        page.add(draw_section(input, layout, frame, levels, drawn[n], n == 0));
-    page.add(NAVIGATION_SCRIPT);
-    page.add("</body></html>\n");
+        page.append(draw_section(input, layout, frame, levels, drawn[n], n == 0));
+    page.append(NAVIGATION_SCRIPT);
+    page.append("</body></html>\n");
     page.flush();
 }
 

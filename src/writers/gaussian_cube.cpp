@@ -96,7 +96,7 @@ void emit_gaussian_cube(const WholeCell& cell, std::string_view title,
 
 void write_gaussian_cube(const Conversion& conversion, OutputFile& file)
 {
-    emit_gaussian_cube(*conversion.whole_cell, describe_map(conversion.map.header),
+    emit_gaussian_cube(*conversion.whole_cell, map_title(conversion.map.header),
                        [&](std::string_view text) { write_output(file, text); });
 }
 

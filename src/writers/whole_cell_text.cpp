@@ -1,10 +1,10 @@
 #include "writers/whole_cell_text.hpp"
 
 #include "common/text.hpp"
+#include "common/trim.hpp"
 #include "geometry/grid.hpp"
 
 #include <algorithm>
-#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -59,12 +59,10 @@ void check_whole_cell(const Conversion& conversion)
     direction_axes(conversion.map.header.msect);
 }
 
-std::string describe_map(const MapHeader& header)
+std::string map_title(const MapHeader& header)
 {
-    const std::string type(header.maptyp, strnlen(header.maptyp, sizeof header.maptyp));
-    const std::string title(header.title, strnlen(header.title, sizeof header.title));
-    const std::size_t end = title.find_last_not_of(' ');
-    return type + " map: " + title.substr(0, end == std::string::npos ? 0 : end + 1);
+    std::string title(field_text(header.maptyp, sizeof header.maptyp));
+    return title.append(" map: ").append(field_text(header.title, sizeof header.title));
 }
 
 std::string one_line(std::string_view text)

@@ -49,7 +49,7 @@ inline constexpr std::size_t VALUES_PER_LINE = 6;
 void append_value_line(TextPieces& pieces, const float* values, std::size_t count);
 
 // "FCLC map: " and the map file's title, for the first line of a file.
-std::string describe_map(const MapHeader& header);
+std::string map_title(const MapHeader& header);
 
 // `text` with every control character (a line end among them) made a blank, for a title
 // that must stay on its own line.

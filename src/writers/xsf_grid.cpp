@@ -94,7 +94,7 @@ void emit_xsf_grid(const WholeCell& cell, std::string_view title,
 
 void write_xsf_grid(const Conversion& conversion, OutputFile& file)
 {
-    emit_xsf_grid(*conversion.whole_cell, describe_map(conversion.map.header),
+    emit_xsf_grid(*conversion.whole_cell, map_title(conversion.map.header),
                   [&](std::string_view text) { write_output(file, text); });
 }
 
