@@ -94,6 +94,9 @@ std::vector<std::string> exp_file_candidates(const std::string& expnam)
     const NameAttempt attempts[] = {{name, keep_case}, {name, to_upper_ascii}};
     std::vector<std::string> names = candidate_names(attempts);
     add_once(names, expnam + ".EXP");  // the name as typed, the extension upper-cased
+    // The name upper-cased where the file's is lower-cased (QUARTZ for quartz.exp).
+    const std::size_t start = final_component_start(expnam);
+    add_once(names, expnam.substr(0, start) + to_lower_ascii(expnam.substr(start)) + ".exp");
     return names;
 }
 

@@ -39,7 +39,8 @@ std::vector<std::string> map_file_candidates(const std::string& expnam,
                                              const std::string& map_type);
 
 // expnam.exp as typed, then the whole name upper-cased, then the directory as typed
-// with the final component upper-cased, then the name as typed with ".EXP".
+// with the final component upper-cased, then the name as typed with ".EXP", then the
+// directory as typed with the final component lower-cased and ".exp".
 std::vector<std::string> exp_file_candidates(const std::string& expnam);
 
 }  // namespace grix
