@@ -20,9 +20,9 @@ std::string map_type_option(std::string_view type)
 }
 
 // atoi: leading white space, an optional sign, then decimal digits up to the first
-// other character. A value beyond int saturates instead of overflowing; the caller
-// refuses it as out of range anyway.
-long long convert_like_atoi(std::string_view text)
+// other character. A value beyond int is clamped to INT_MIN or INT_MAX instead of
+// overflowing; it is out of every range the options accept anyway.
+int convert_like_atoi(std::string_view text)
 {
     std::size_t at = 0;
     while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
@@ -33,13 +33,16 @@ long long convert_like_atoi(std::string_view text)
     long long value = 0;
     for (; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); ++at)
         value = std::min(value * 10 + (text[at] - '0'), static_cast<long long>(INT_MAX) + 1);
-    return negative ? -value : value;
+    return static_cast<int>(std::clamp<long long>(negative ? -value : value, INT_MIN, INT_MAX));
 }
 
-int convert_precision(std::string_view text)
+// The precision of "-a": a number outside 0 to 6 gives 0, and is kept to be warned of.
+void take_precision(RunOptions& options, std::string_view text)
 {
-    const long long precision = convert_like_atoi(text);
-    return precision < 0 || precision > 6 ? 0 : static_cast<int>(precision);
+    const int precision = convert_like_atoi(text);
+    const bool in_range = precision >= 0 && precision <= 6;
+    options.precision = in_range ? precision : 0;
+    options.refused_precision = in_range ? std::nullopt : std::optional<int>(precision);
 }
 
 bool is_phase_option(std::string_view arg)
@@ -54,7 +57,7 @@ bool apply_option(RunOptions& options, const std::string& arg, const std::string
     if (const OutputFormat* format = find_format_by_option(arg)) {
         options.format = format;
         if (format->asks_precision)
-            options.precision = convert_precision(next);
+            take_precision(options, next);
         return true;
     }
     if (arg == "-full") {
@@ -62,8 +65,7 @@ bool apply_option(RunOptions& options, const std::string& arg, const std::string
         return true;
     }
     if (is_phase_option(arg)) {
-        options.phase = static_cast<int>(std::clamp<long long>(convert_like_atoi(next), INT_MIN,
-                                                               INT_MAX));
+        options.phase = convert_like_atoi(next);
         return true;
     }
     const auto type = std::find_if(MAP_TYPES.begin(), MAP_TYPES.end(), [&](std::string_view type) {
@@ -122,6 +124,9 @@ RunOptions read_command_line(const std::vector<std::string>& args)
         options.request = Request::version;
     if (args.size() <= 2) {
         options.show_header = args.size() == 2 && args[1] == "-v";
+        // A lone experiment name does not start a batch run: the questions ask for it.
+        if (args.size() == 2 && !options.show_header && options.request == Request::convert)
+            options.ignored.push_back(args[1]);
         return options;
     }
     options.batch = true;

@@ -4,6 +4,7 @@
 #include "writers/formats.hpp"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,11 +25,13 @@ struct RunOptions {
     std::string map_type = "FCLC";
     const OutputFormat* format = find_format_named("ASCII");
     int precision = 0;
-    int phase = 1;             // batch mode: the phase converted, counted from 1
+    // Batch mode: the number "-a" gave when it was outside 0 to 6 and precision 0 is used.
+    std::optional<int> refused_precision;
+    std::optional<int> phase;  // batch mode: the phase "-p" names, counted from 1
     bool full = false;         // "-full": the whole cell, for the formats that take it
     bool batch = false;        // no prompts, nothing on standard output
     bool show_header = false;  // the only argument is "-v": dump the map header
-    std::vector<std::string> ignored;  // batch arguments that are neither options nor values
+    std::vector<std::string> ignored;  // arguments that are neither options nor values
 };
 
 // Decides the mode from the argument count (`args` holds the program name first) and,

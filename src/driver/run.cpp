@@ -5,15 +5,19 @@
 #include "driver/options.hpp"
 #include "geometry/cell.hpp"
 #include "readers/exp_file.hpp"
+#include "readers/exp_records.hpp"
 #include "readers/input_file.hpp"
 #include "readers/map_file.hpp"
 #include "readers/paths.hpp"
 #include "symmetry/space_group.hpp"
 #include "symmetry/whole_cell.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <new>
+#include <numeric>
 #include <optional>
 #include <ostream>
 
@@ -46,21 +50,64 @@ FourierMap read_map(const RunOptions& options, Console& console, InputNames& inp
     return read_map_sections(start);
 }
 
-// The phase in batch mode: the one "-p" names, the first without it.
-std::size_t pick_phase(const RunOptions& options, const std::vector<Phase>& phases)
+// Whether the map's cell is the phase's, within what the files' rounding leaves: edges
+// within 0.1 % of the phase's, angles within 0.05 degrees. A NaN is no difference.
+bool cell_agrees(const MapHeader& header, const CellParameters& cell)
 {
+    const double ours[6] = {cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma};
+    for (int n = 0; n < 6; ++n) {
+        const double allowed = n < 3 ? 0.001 * std::fabs(ours[n]) : 0.05;
+        if (std::fabs(header.cell[n] - ours[n]) > allowed)
+            return false;
+    }
+    return true;
+}
+
+// The indices among `among` of the phases that pass `test`.
+template <typename Test>
+std::vector<std::size_t> select_phases(const std::vector<std::size_t>& among, Test test)
+{
+    std::vector<std::size_t> selected;
+    std::copy_if(among.begin(), among.end(), std::back_inserter(selected), test);
+    return selected;
+}
+
+// The phase the map was computed from, as far as the map tells: the one phase whose cell
+// is the map's; of several, the one named by the first word of the map's phase text.
+// The first phase when that leaves none or several.
+std::size_t find_map_phase(const MapHeader& header, const std::vector<Phase>& phases)
+{
+    std::vector<std::size_t> all(phases.size());
+    std::iota(all.begin(), all.end(), std::size_t{0});
+    const std::vector<std::size_t> fitting = select_phases(
+        all, [&](std::size_t p) { return cell_agrees(header, phases[p].cell); });
+    if (fitting.size() == 1)
+        return fitting.front();
+    const std::string name = scan_word(header.phase);
+    const std::vector<std::size_t> named =
+        select_phases(fitting, [&](std::size_t p) { return phases[p].name == name; });
+    return named.size() == 1 ? named.front() : 0;
+}
+
+// The phase in batch mode: the one "-p" names, else the map's own.
+std::size_t pick_phase(const RunOptions& options, const MapHeader& header,
+                       const std::vector<Phase>& phases)
+{
+    if (!options.phase)
+        return find_map_phase(header, phases);
     const int count = static_cast<int>(phases.size());
-    if (options.phase < 1 || options.phase > count)
+    if (*options.phase < 1 || *options.phase > count)
         throw FatalError(printf_text("Phase %d is not in the experiment file; it holds %d "
                                      "phase(s).\n",
-                                     options.phase, count));
-    return static_cast<std::size_t>(options.phase - 1);
+                                     *options.phase, count));
+    return static_cast<std::size_t>(*options.phase - 1);
 }
 
 // The chosen phase and its number, counted from 1; none when the experiment file is
-// missing or holds no phase: the cell is then zero, there are no atoms, and the run goes
-// on. Interactive mode says so on standard output, batch mode on standard error.
+// missing or holds no phase. Interactive mode says so on standard output, batch mode on
+// standard error.
 std::optional<std::pair<Phase, std::size_t>> read_phase(const RunOptions& options,
+                                                        const MapHeader& header,
                                                         Console& console, InputNames& inputs)
 {
     std::ostream& says = options.batch ? console.err : console.out;
@@ -83,30 +130,36 @@ std::optional<std::pair<Phase, std::size_t>> read_phase(const RunOptions& option
         return std::nullopt;
     }
     const std::size_t chosen =
-        options.batch ? pick_phase(options, phases) : choose_phase(console, phases);
+        options.batch ? pick_phase(options, header, phases) : choose_phase(console, phases);
     return std::pair{phases[chosen], chosen + 1};
 }
 
-// A map converted with another phase's cell goes through, but not without a word: edges
-// that differ by more than 0.1 %, or angles by more than 0.05 degrees.
+// Without a phase from the experiment file, the map's own cell, no atoms and no symmetry
+// beyond the lattice: the resampled formats still get the map's geometry. (The messages
+// above keep their words, which users and scripts know.)
+Phase phase_from_map(const MapHeader& header)
+{
+    Phase phase;
+    phase.cell = {header.cell[0], header.cell[1], header.cell[2],
+                  header.cell[3], header.cell[4], header.cell[5]};
+    phase.space_group = "P 1";
+    return phase;
+}
+
+// A map converted with another phase's cell goes through, but not without a word.
 void warn_of_other_cell(Console& console, const MapHeader& header, const Phase& phase,
                         std::size_t number)
 {
+    if (cell_agrees(header, phase.cell))
+        return;
     const CellParameters& cell = phase.cell;
-    const double ours[6] = {cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma};
-    bool differs = false;
-    for (int n = 0; n < 6; ++n) {
-        const double map = header.cell[n];
-        const double allowed = n < 3 ? 0.001 * std::fabs(ours[n]) : 0.05;
-        differs = differs || std::fabs(map - ours[n]) > allowed;
-    }
-    if (differs)
-        print_to(console.err,
-                 "Warning: the map's cell %.4f %.4f %.4f %.3f %.3f %.3f differs from phase "
-                 "%zu's %.4f %.4f %.4f %.3f %.3f %.3f.\n",
-                 double{header.cell[0]}, double{header.cell[1]}, double{header.cell[2]},
-                 double{header.cell[3]}, double{header.cell[4]}, double{header.cell[5]}, number,
-                 ours[0], ours[1], ours[2], ours[3], ours[4], ours[5]);
+    print_to(console.err,
+             "Warning: the map's cell %.4f %.4f %.4f %.3f %.3f %.3f differs from phase "
+             "%zu's %.4f %.4f %.4f %.3f %.3f %.3f.\n",
+             double{header.cell[0]}, double{header.cell[1]}, double{header.cell[2]},
+             double{header.cell[3]}, double{header.cell[4]}, double{header.cell[5]}, number,
+             double{cell.a}, double{cell.b}, double{cell.c}, double{cell.alpha},
+             double{cell.beta}, double{cell.gamma});
 }
 
 // The symmetry of the map: the phase's space group, or for a Patterson map the
@@ -145,37 +198,42 @@ WholeCell build_cell_contents(Console& console, const FourierMap& map, const Pha
     return cell;
 }
 
-// The output's name and the ASCII dump's precision: from the command line in batch
-// mode, asked in interactive mode.
-struct OutputChoice {
-    std::string name;
-    int precision = 0;
-};
-
-OutputChoice ask_output(Console& console, const RunOptions& options)
+// The output, opened as soon as its name is known (from the command line in batch mode,
+// asked in interactive mode): a name that is refused is refused before any question
+// after it, and a failure from here on removes what was begun.
+OutputFile open_output(Console& console, const RunOptions& options, const InputNames& inputs)
 {
     const OutputFormat& format = *options.format;
     if (options.batch)
-        return {options.expnam + std::string(format.extension), options.precision};
+        return open_output_file(options.expnam + std::string(format.extension), format.mode,
+                                inputs);
     print_to(console.out, "\n");
     if (format.notice)
         print_to(console.out, "%s", format.notice);
-    OutputChoice choice{ask_output_name(console), options.precision};
-    if (format.asks_precision)
-        choice.precision = ask_precision(console);
-    return choice;
+    return open_output_file(ask_output_name(console), format.mode, inputs);
 }
 
-// Everything the format needs decided and checked, then the file written: nothing is
-// opened before the last refusal.
-void convert(Console& console, const RunOptions& options, const FourierMap& map,
-             const Phase& phase, const OutputChoice& output, const InputNames& inputs)
+// The ASCII dump's precision: from the command line in batch mode, asked in interactive
+// mode once the output is open.
+int decide_precision(Console& console, const RunOptions& options)
 {
+    if (options.batch || !options.format->asks_precision)
+        return options.precision;
+    return ask_precision(console);
+}
+
+// The output opened, everything the format needs decided and checked, then the file
+// written; a refusal after the open leaves no file behind.
+void convert(Console& console, const RunOptions& options, const FourierMap& map,
+             const Phase& phase, const InputNames& inputs)
+{
+    OutputFile file = open_output(console, options, inputs);
+    const int precision = decide_precision(console, options);
     const OutputFormat& format = *options.format;
     std::optional<Cell> cell;
     if (format.resamples)
         cell = orthogonalise_cell(phase.cell);
-    Conversion conversion{map, phase, cell ? &*cell : nullptr, output.precision};
+    Conversion conversion{map, phase, cell ? &*cell : nullptr, precision};
     if (format.check)
         format.check(conversion);
     const std::optional<SpaceGroup> group = find_map_symmetry(phase, options.map_type);
@@ -188,9 +246,16 @@ void convert(Console& console, const RunOptions& options, const FourierMap& map,
         whole_cell = build_cell_contents(console, map, phase, group, contents, format);
         conversion.whole_cell = &*whole_cell;
     }
-    OutputFile file = open_output_file(output.name, format.mode, inputs);
     format.write(conversion, file);
     close_output_file(file);
+}
+
+// A precision "-a" gave outside 0 to 6 is said once, when the ASCII dump will use it.
+void warn_of_refused_precision(Console& console, const RunOptions& options)
+{
+    if (options.batch && options.refused_precision && options.format->asks_precision)
+        print_to(console.err, "Precision %d is outside 0 to 6; 0 is used.\n",
+                 *options.refused_precision);
 }
 
 }  // namespace
@@ -208,6 +273,7 @@ int run(const std::vector<std::string>& args, Console& console)
     }
     for (const std::string& ignored : options.ignored)
         print_to(console.err, "Ignoring argument %s.\n", ignored.c_str());
+    warn_of_refused_precision(console, options);
     if (!options.batch) {
         print_banner(console);
         ask_run_choices(options, console);
@@ -216,11 +282,11 @@ int run(const std::vector<std::string>& args, Console& console)
 
     InputNames inputs;
     const FourierMap map = read_map(options, console, inputs);
-    const auto chosen = read_phase(options, console, inputs);
-    const Phase phase = chosen ? chosen->first : Phase{};
+    const auto chosen = read_phase(options, map.header, console, inputs);
+    const Phase phase = chosen ? chosen->first : phase_from_map(map.header);
     if (chosen)
         warn_of_other_cell(console, map.header, phase, chosen->second);
-    convert(console, options, map, phase, ask_output(console, options), inputs);
+    convert(console, options, map, phase, inputs);
     return 0;
 }
 

@@ -1,5 +1,5 @@
 // Everything a writer reads: the map, the chosen phase, the orthogonalised cell where
-// the format needs one, and the options decided before the output was opened.
+// the format needs one, and the choices of the run.
 #pragma once
 
 #include "common/fourier_map.hpp"
@@ -11,7 +11,7 @@ namespace grix {
 
 struct Conversion {
     const FourierMap& map;
-    const Phase& phase;       // a zero cell and no atoms when the experiment file failed
+    const Phase& phase;       // the map's cell, P 1, no atoms when the experiment file failed
     const Cell* cell = nullptr;  // for the formats that resample
     int precision = 0;        // decimals of the ASCII dump, 0 to 6
     int threads = 0;          // threads formatting the densities; 0: one per core, at most 8

@@ -1,5 +1,6 @@
 // What real users met: silent failures, cut names, ignored arguments, one phase only,
 // the wrong cell, the help; each decision is held here.
+#include "common/byte_order.hpp"
 #include "readers/exp_file.hpp"
 #include "readers/paths.hpp"
 
@@ -9,7 +10,9 @@
 #include "support/scratch_dir.hpp"
 
 #include <filesystem>
+#include <iterator>
 #include <sstream>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -126,6 +129,103 @@ TEST(BatchChoices, PhaseOptionChoosesAndIsChecked)
     }
     result = run_grix({"-p", "1", "-a", "0", expnam});
     EXPECT_EQ(result.err, "");  // the same cell within the tolerances
+}
+
+// Without "-p", the phase whose cell is the map's (10 10 10 90 90 90, phase text
+// "test phase"); of several, the one named "test"; else the first. Each phase is told
+// by its a edge in the dump.
+TEST(BatchChoices, ThePhaseIsTheOneTheMapWasComputedFrom)
+{
+    struct Case {
+        std::vector<std::pair<std::string, float>> phases;  // name, a edge
+        std::vector<std::string> options;
+        std::string chosen_edge;
+        bool warned;
+    };
+    const Case cases[] = {
+        {{{"a", 7.5f}, {"b", 10}}, {}, "10.000000", false},
+        {{{"a", 10.011f}, {"b", 10.01f}}, {}, "10.010000", false},  // 0.1 % of 10.01, not of 10.011
+        {{{"a", 10}, {"test", 10.005f}}, {}, "10.005000", false},
+        {{{"a", 10.005f}, {"b", 10}}, {}, "10.005000", false},
+        {{{"test", 10.005f}, {"test", 10}}, {}, "10.005000", false},
+        {{{"a", 7.5f}, {"test", 9}}, {}, "7.500000", true},
+        {{{"a", 7.5f}, {"b", 10}}, {"-p", "1"}, "7.500000", true},
+    };
+    const ScratchDir dir;
+    const std::string expnam = dir.file("run");
+    for (const Case& test : cases) {
+        std::vector<FixturePhase> phases;
+        for (const auto& [name, edge] : test.phases)
+            phases.push_back({name, {edge, 10, 10, 90, 90, 90}, numbered_atoms(1), {}, false});
+        write_inputs(dir, "run", phases);
+        std::vector<std::string> args = test.options;
+        args.insert(args.end(), {"-a", "0", expnam});
+        const RunResult result = run_grix(args);
+        SCOPED_TRACE(test.chosen_edge);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_NE(read_file_bytes(expnam + ".txt").find("Unit cell: " + test.chosen_edge + " "),
+                  std::string::npos);
+        EXPECT_EQ(result.err.starts_with("Warning: the map's cell"), test.warned) << result.err;
+    }
+}
+
+// No experiment file: every format takes the map's cell, in P 1, without atoms.
+TEST(BatchChoices, WithoutAPhaseTheMapsCellIsUsed)
+{
+    const ScratchDir dir;
+    write_inputs(dir, "run", {});
+    const std::string expnam = dir.file("run");
+    const std::string said = "Can't find " + to_upper_ascii(expnam + ".exp") + ".\n"
+                             "Can't get unit cell information.\nSetting unit cell to zero.\n"
+                             "This may make some output formats unreadable.\n";
+    for (const std::string options : {"-m", "-x", "-cube", "-xsf", "-html", "-full -c", "-c"}) {
+        std::istringstream words(options);
+        std::vector<std::string> args(std::istream_iterator<std::string>(words), {});
+        args.push_back(expnam);
+        const RunResult result = run_grix(args);
+        EXPECT_EQ(result.status, 0) << options;
+        // Then, for the whole-cell formats, the points of the cell the map does not reach.
+        EXPECT_TRUE(result.err.starts_with(said)) << result.err;
+    }
+    const std::string ccp4 = read_file_bytes(expnam + ".ccp4");
+    ASSERT_EQ(ccp4.size(), 1024u + 4 * 3 * 2 * 2);
+    const auto* words = reinterpret_cast<const unsigned char*>(ccp4.data());
+    EXPECT_EQ(decode_float32(words + 4 * 10), 10.0f);  // a
+    EXPECT_EQ(decode_float32(words + 4 * 15), 90.0f);  // gamma
+}
+
+TEST(BatchChoices, TheExperimentNameIsAlsoTriedLowerCased)
+{
+    const ScratchDir dir;
+    std::filesystem::create_directory(dir.file("Data"));
+    write_inputs(dir, "Data/quartz", {FIRST});
+    const RunResult result = run_grix({"-a", "2", dir.file("Data/QUARTZ")});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");  // the experiment file was found
+}
+
+TEST(BatchChoices, APrecisionOutOfRangeIsSaidAndALoneNameIsIgnored)
+{
+    const std::string none = "nothing-here";
+    const std::string not_found = "Could not find Fourier map file.\n";
+    const std::pair<std::vector<std::string>, std::string> said[] = {
+        {{"-a", "9", none}, "Precision 9 is outside 0 to 6; 0 is used.\n"},
+        {{"stray", "-ascii", "-1", none},
+         "Ignoring argument stray.\nPrecision -1 is outside 0 to 6; 0 is used.\n"},
+        {{"-a", "99999999999", none}, "Precision 2147483647 is outside 0 to 6; 0 is used.\n"},
+        {{"-a", "7", "-a", "6", none}, ""},
+        {{"-a", "7", "-m", none}, ""},
+        {{"-a", "6", none}, ""},
+    };
+    for (const auto& [args, warning] : said) {
+        const RunResult result = run_grix(args);
+        EXPECT_EQ(result.err.substr(0, warning.size() + not_found.size()), warning + not_found);
+    }
+    const RunResult lone = run_grix({"quartz"});
+    EXPECT_EQ(lone.status, 1);
+    EXPECT_EQ(lone.err, "Ignoring argument quartz.\n"
+                        "End of input while waiting for the experiment name.\n");
+    EXPECT_TRUE(lone.out.ends_with("Enter EXPNAM: "));
 }
 
 TEST(BatchChoices, Ccp4IsAnAnswerToTheFormatQuestion)

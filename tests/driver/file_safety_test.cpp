@@ -82,11 +82,15 @@ TEST(FileSafety, AFailedRunKeepsTheOldOutputAndLeavesNoTemporaryFile)
     // The end of input at the precision question, asked before the file is opened.
     RunResult result = run_grix({}, interactive(dir.file("run"), "ASCII", dir.file("out.txt")));
     EXPECT_EQ(result.status, 1);
-    // A refused cell: no experiment file, so no volume to resample.
-    fs::rename(dir.file("run.exp"), dir.file("away"));
-    result = run_grix({}, interactive(dir.file("run"), "MARCH", dir.file("out.txt")));
+    // A refused cell, after the output was opened: a map of no volume and no experiment
+    // file to give one.
+    MapHeader flat = make_map_header(5, 4, 3);
+    std::fill(std::begin(flat.cell), std::end(flat.cell), 0.0f);
+    write_file_bytes(dir.file("flat.fclc"), encode_map_file(flat, make_tagged_sections(flat)));
+    result = run_grix({}, interactive(dir.file("flat"), "MARCH", dir.file("out.txt")));
     EXPECT_EQ(result.status, 1);
-    fs::rename(dir.file("away"), dir.file("run.exp"));
+    EXPECT_NE(result.out.find("Bad unit cell volume"), std::string::npos) << result.err;
+    fs::remove(dir.file("flat.fclc"));
     EXPECT_EQ(read_file_bytes(dir.file("out.txt")), "good");
     EXPECT_EQ(listing(dir), before);
 
@@ -104,6 +108,31 @@ TEST(FileSafety, AFailedRunKeepsTheOldOutputAndLeavesNoTemporaryFile)
     umask(mask);
     EXPECT_EQ(fs::status(dir.file("run.txt")).permissions() & fs::perms::all,
               static_cast<fs::perms>(0644));
+}
+
+// A refused output name is refused as soon as it is typed: the precision is not asked.
+TEST(FileSafety, ARefusedNameComesBeforeThePrecisionQuestion)
+{
+    const ScratchDir dir;
+    write_inputs(dir);
+    const std::string nowhere = dir.file("no/such.txt");
+    const std::pair<std::string, std::string> refusals[] = {
+        {dir.file("run.exp"), "Output file " + dir.file("run.exp") + " is an input of this run.\n"},
+        {nowhere, "Can't open " + nowhere + " for output.\n  " + nowhere +
+                      ": No such file or directory\n"},
+    };
+    for (const auto& [output, refusal] : refusals) {
+        const RunResult result = run_grix({}, interactive(dir.file("run"), "ASCII", output) + "2\n");
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, refusal);
+        EXPECT_TRUE(result.out.ends_with("Enter output file name: ")) << result.out;
+    }
+    // A name that opens is opened before the question; the end of input there leaves no file.
+    const std::vector<std::string> before = listing(dir);
+    const RunResult result = run_grix({}, interactive(dir.file("run"), "ASCII", dir.file("new.txt")));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "End of input while waiting for the ascii precision.\n");
+    EXPECT_EQ(listing(dir), before);
 }
 
 // Replacing by a rename needs no write permission on the file itself: the user must
