@@ -108,7 +108,7 @@ std::string usage_text()
     for (const std::string_view type : MAP_TYPES)
         text.append(" ").append(map_type_option(type));
     text += "\n"
-            "Phase of the experiment file (default: 1):\n"
+            "Phase of the experiment file (default: the one whose cell is the map's):\n"
             "  -p, -phase N   the N-th phase\n"
             "With -ccp4: -full writes the whole cell, completed by the space group.\n"
             "Alone: -h, --help this text; --version the version.\n";
