@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 
 namespace grix {
 namespace {
@@ -74,37 +75,47 @@ void append_contour(std::string& d, const ContourPath& path, const PlotFrame& fr
         d += text;
 }
 
-std::string trace_level(const float* values, const MapLayout& layout, const PlotFrame& frame,
-                        double level)
+// Appends the path data of `level` to `d` while it stays within `room` characters;
+// false once it would pass them.
+bool trace_level(const float* values, const MapLayout& layout, const PlotFrame& frame,
+                 double level, std::size_t room, std::string& d)
 {
-    std::string d;
-    for (const ContourPath& path : trace_contours(values, layout.across, layout.down, level))
+    trace_contours(values, layout.across, layout.down, level, [&](const ContourPath& path) {
         append_contour(d, path, frame);
-    return d;
+        return d.size() <= room;
+    });
+    return d.size() <= room;
 }
 
-// Empties the path data of the levels nearest zero, both signs at once, until the rest
-// fits SECTION_PATH_BUDGET. Returns the largest multiple left out, 0 when none was.
-int drop_nearest_levels(std::vector<std::string>& data, const std::vector<Level>& levels)
+// The path data of each level, the multiples farthest from zero first, while their total
+// fits SECTION_PATH_BUDGET. The first multiple (both signs at once) that would pass it
+// is left out with every one nearer zero, which are never traced: near zero a busy
+// section's contours are the longest. Returns the largest multiple left out, 0 when none
+// was.
+int trace_levels(const float* values, const MapLayout& layout, const PlotFrame& frame,
+                 const std::vector<Level>& levels, std::vector<std::string>& data)
 {
+    data.assign(levels.size(), {});
+    std::vector<int> multiples;
+    for (const Level& level : levels)
+        multiples.push_back(std::abs(level.multiple));
+    std::sort(multiples.begin(), multiples.end(), std::greater<>());
+    multiples.erase(std::unique(multiples.begin(), multiples.end()), multiples.end());
     std::size_t total = 0;
-    for (const std::string& d : data)
-        total += d.size();
-    int dropped = 0;
-    while (total > SECTION_PATH_BUDGET) {
-        int nearest = 0;
-        for (const Level& level : levels)
-            if (std::abs(level.multiple) > dropped &&
-                (nearest == 0 || std::abs(level.multiple) < nearest))
-                nearest = std::abs(level.multiple);
-        for (std::size_t n = 0; n < levels.size(); ++n)
-            if (std::abs(levels[n].multiple) == nearest) {
-                total -= data[n].size();
-                data[n].clear();
+    for (const int multiple : multiples)
+        for (std::size_t n = 0; n < levels.size(); ++n) {
+            if (std::abs(levels[n].multiple) != multiple)
+                continue;
+            if (!trace_level(values, layout, frame, levels[n].value,
+                             SECTION_PATH_BUDGET - total, data[n])) {
+                for (std::size_t m = 0; m < levels.size(); ++m)
+                    if (std::abs(levels[m].multiple) <= multiple)
+                        data[m].clear();
+                return multiple;
             }
-        dropped = nearest;
-    }
-    return dropped;
+            total += data[n].size();
+        }
+    return 0;
 }
 
 void append_attribute(std::string& out, const char* name, double pixels)
@@ -272,9 +283,7 @@ std::string draw_section(const float* values, const std::vector<CellAtom>& atoms
                          const std::vector<Level>& levels, int k, bool shown)
 {
     std::vector<std::string> data;
-    for (const Level& level : levels)
-        data.push_back(trace_level(values, layout, frame, level.value));
-    const int dropped = drop_nearest_levels(data, levels);
+    const int dropped = trace_levels(values, layout, frame, levels, data);
 
     std::string svg = open_figure(layout, frame, k, shown, dropped);
     draw_frame(svg, layout, frame);
