@@ -3,13 +3,21 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <limits>
+#include <stdexcept>
 #include <utility>
 
 namespace grix {
 namespace {
 
-constexpr std::size_t NONE = std::numeric_limits<std::size_t>::max();
+// Edge and segment ids. A section holds fewer than 2^31 points (the map file counts them
+// in 32 bits), so both its 2 x points edges and its at most 2 segments per cell are
+// numbered in 32 bits, which halves the memory of a busy level.
+using Id = std::uint32_t;
+constexpr Id NONE = std::numeric_limits<Id>::max();
+constexpr std::size_t MAX_POINTS = std::numeric_limits<std::int32_t>::max();
 
 // The section and the level. Edge ids: the edge from (i, j) to (i + 1, j) is
 // j * columns + i, the edge from (i, j) to (i, j + 1) is that plus columns * rows.
@@ -22,10 +30,13 @@ struct Section {
     double level;
 
     double value(std::size_t i, std::size_t j) const { return values[i + j * columns]; }
-    std::size_t across_edge(std::size_t i, std::size_t j) const { return j * columns + i; }
-    std::size_t down_edge(std::size_t i, std::size_t j) const
+    Id across_edge(std::size_t i, std::size_t j) const
     {
-        return columns * rows + j * columns + i;
+        return static_cast<Id>(j * columns + i);
+    }
+    Id down_edge(std::size_t i, std::size_t j) const
+    {
+        return static_cast<Id>(columns * rows + j * columns + i);
     }
 };
 
@@ -33,8 +44,8 @@ struct Section {
 // next[e] is the other segment ending on edge[e] (an edge holds at most two, one from
 // each cell beside it), NONE where a line ends.
 struct Segment {
-    std::size_t edge[2];
-    std::size_t next[2];
+    Id edge[2];
+    Id next[2];
 };
 
 // The segments of one level, joined while the cells are scanned row by row: a segment
@@ -45,7 +56,8 @@ class Segments {
 public:
     explicit Segments(std::size_t columns) : below_(columns, NONE), above_(columns, NONE) {}
 
-    std::vector<Segment> list;  // in the order of their cells, row by row
+    // In the order of their cells, row by row; a deque grows without copying.
+    std::deque<Segment> list;
 
     void next_row()
     {
@@ -63,9 +75,9 @@ public:
 
     // A segment of cell i of the current row from its side `from` to its side `to`
     // (0 bottom, 1 right, 2 top, 3 left), where the level crosses edges[from], edges[to].
-    void add(std::size_t i, const std::size_t (&edges)[4], int from, int to)
+    void add(std::size_t i, const Id (&edges)[4], int from, int to)
     {
-        const std::size_t index = list.size();
+        const auto index = static_cast<Id>(list.size());
         list.push_back({{edges[from], edges[to]}, {NONE, NONE}});
         for (const int end : {0, 1}) {
             switch (end == 0 ? from : to) {
@@ -78,7 +90,7 @@ public:
     }
 
 private:
-    void join(std::size_t index, int end, std::size_t other)
+    void join(Id index, int end, Id other)
     {
         if (other == NONE)
             return;
@@ -88,10 +100,10 @@ private:
         partner.next[partner.edge[0] == segment.edge[end] ? 0 : 1] = index;
     }
 
-    std::vector<std::size_t> below_;  // per cell of the row: the segment on its bottom side
-    std::vector<std::size_t> above_;  // per cell of the row: the segment on its top side
-    std::size_t left_ = NONE;         // on the current cell's left side
-    std::size_t right_ = NONE;        // on its right side, once added
+    std::vector<Id> below_;  // per cell of the row: the segment on its bottom side
+    std::vector<Id> above_;  // per cell of the row: the segment on its top side
+    Id left_ = NONE;         // on the current cell's left side
+    Id right_ = NONE;        // on its right side, once added
 };
 
 // The classes of a point: below the level, at or above it, or not a finite number.
@@ -114,8 +126,8 @@ void add_cell_segments(const Section& section, std::size_t i, std::size_t j,
     bool above[4];
     for (int c = 0; c < 4; ++c)
         above[c] = classes[c] == ABOVE;
-    const std::size_t edge[4] = {section.across_edge(i, j), section.down_edge(i + 1, j),
-                                 section.across_edge(i, j + 1), section.down_edge(i, j)};
+    const Id edge[4] = {section.across_edge(i, j), section.down_edge(i + 1, j),
+                        section.across_edge(i, j + 1), section.down_edge(i, j)};
     const bool saddle = above[0] == above[2] && above[1] == above[3] && above[0] != above[1];
     if (saddle) {
         // The corners on the side of the cell's mean are joined through the centre;
@@ -139,7 +151,7 @@ void add_cell_segments(const Section& section, std::size_t i, std::size_t j,
 }
 
 // Every segment of the level, each point classed once per row rather than once per cell.
-std::vector<Segment> find_segments(const Section& section)
+std::deque<Segment> find_segments(const Section& section)
 {
     Segments segments(section.columns);
     std::vector<unsigned char> lower(section.columns), upper(section.columns);
@@ -163,7 +175,7 @@ std::vector<Segment> find_segments(const Section& section)
 }
 
 // Where the level crosses the edge, by linear interpolation between its two ends.
-std::array<double, 2> locate_crossing(const Section& section, std::size_t edge)
+std::array<double, 2> locate_crossing(const Section& section, Id edge)
 {
     const std::size_t points = section.columns * section.rows;
     const bool down = edge >= points;
@@ -180,24 +192,24 @@ std::array<double, 2> locate_crossing(const Section& section, std::size_t edge)
 
 // Follows the segments from end `start` of `segment` until the path comes back to that
 // edge (a loop) or reaches an edge with no further segment.
-ContourPath follow_path(const Section& section, const std::vector<Segment>& segments,
+ContourPath follow_path(const Section& section, const std::deque<Segment>& segments,
                         std::vector<char>& used, std::size_t segment, int start)
 {
     ContourPath path;
-    const std::size_t first = segments[segment].edge[start];
+    const Id first = segments[segment].edge[start];
     path.points.push_back(locate_crossing(section, first));
     int in = start;
     while (true) {
         used[segment] = 1;
         const Segment& here = segments[segment];
         const int out = 1 - in;
-        const std::size_t edge = here.edge[out];
+        const Id edge = here.edge[out];
         if (edge == first) {
             path.closed = true;
             break;
         }
         path.points.push_back(locate_crossing(section, edge));
-        const std::size_t next = here.next[out];
+        const Id next = here.next[out];
         if (next == NONE || used[next])
             break;
         in = segments[next].edge[0] == edge ? 0 : 1;
@@ -226,9 +238,11 @@ void trace_contours(const float* values, int columns, int rows, double level,
 {
     if (columns < 2 || rows < 2 || !std::isfinite(level))
         return;
+    if (static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows) > MAX_POINTS)
+        throw std::length_error("contours of a section of 2^31 points or more");
     const Section section{values, static_cast<std::size_t>(columns),
                           static_cast<std::size_t>(rows), level};
-    const std::vector<Segment> segments = find_segments(section);
+    const std::deque<Segment> segments = find_segments(section);
     std::vector<char> used(segments.size(), 0);
     auto hand_over = [&](std::size_t s, int start) {
         ContourPath path = follow_path(section, segments, used, s, start);
