@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace grix {
 
@@ -60,44 +62,69 @@ std::string atom_text(const WholeCell& cell)
     return text;
 }
 
-// X slowest, Y, then Z fastest: the values of each Z run six to a line, the run ending
-// its last line.
-void emit_values(const WholeCell& cell, TextPieces& pieces)
+// The Z runs of a piece of the walk, gathered Z plane by Z plane: the runs' values at one
+// Z lie a Y row apart in the cell, so they are read together, not each a plane apart.
+// Every value is taken in gather_runs, the one place the densities are read.
+void gather_runs(const WholeCell& cell, const GridWalk& walk, const WalkPiece& piece,
+                 std::vector<float>& runs)
 {
-    const auto [nx, ny, nz] = cell.points;
-    const auto z_stride = static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny);
-    for (int ix = 0; ix < nx; ++ix) {
-        for (int iy = 0; iy < ny; ++iy) {
-            const float* run = cell.values.data() + ix + static_cast<std::size_t>(nx) * iy;
-            for (int iz = 0; iz < nz;) {
-                const auto count = std::min<std::size_t>(VALUES_PER_LINE,
-                                                         static_cast<std::size_t>(nz - iz));
-                float line[VALUES_PER_LINE];
-                for (std::size_t n = 0; n < count; ++n, ++iz)
-                    line[n] = run[z_stride * static_cast<std::size_t>(iz)];
-                append_value_line(pieces, line, count);
-            }
-        }
+    const auto nx = static_cast<std::size_t>(cell.points[0]);
+    const std::size_t plane = nx * static_cast<std::size_t>(cell.points[1]);
+    std::vector<std::size_t> starts;  // of each run in the plane
+    for (WalkPiece at = piece; starts.size() < static_cast<std::size_t>(piece.rows);
+         next_row(walk, at))
+        starts.push_back(static_cast<std::size_t>(at.plane) +
+                         nx * static_cast<std::size_t>(at.row));
+    const auto width = static_cast<std::size_t>(piece.last - piece.first);
+    runs.resize(starts.size() * width);
+    for (std::size_t z = 0; z < width; ++z) {
+        const float* values =
+            cell.values.data() + plane * static_cast<std::size_t>(piece.first + z);
+        for (std::size_t r = 0; r < starts.size(); ++r)
+            runs[r * width + z] = values[starts[r]];
     }
 }
 
-}  // namespace
+// X slowest, Y, then Z fastest: the values of each Z run six to a line, the run ending
+// its last line. The walk's planes are X, its rows Y, its points Z.
+void emit_values(const WholeCell& cell, int threads, const TextSink& sink)
+{
+    GridWalk walk;
+    walk.planes = cell.points[0];
+    walk.rows = cell.points[1];
+    walk.points = cell.points[2];
+    emit_grid_walk(walk, threads, [&](const WalkPiece& piece, std::string& text) {
+        std::vector<float> runs;
+        gather_runs(cell, walk, piece, runs);
+        const std::int64_t width = piece.last - piece.first;
+        for (std::int64_t r = 0; r < piece.rows; ++r)
+            append_value_lines(text, runs.data() + r * width, piece.first, piece.last,
+                               walk.points);
+    }, sink);
+}
 
-void emit_gaussian_cube(const WholeCell& cell, std::string_view title,
-                        const std::function<void(std::string_view)>& sink)
+void emit_cube(const WholeCell& cell, std::string_view title, int threads,
+               const TextSink& sink)
 {
     check_value_count(cell);
     TextPieces pieces(sink);
     pieces.append(header_text(cell, title));
     pieces.append(atom_text(cell));
-    emit_values(cell, pieces);
     pieces.flush();
+    emit_values(cell, threads, sink);
+}
+
+}  // namespace
+
+void emit_gaussian_cube(const WholeCell& cell, std::string_view title, const TextSink& sink)
+{
+    emit_cube(cell, title, 1, sink);
 }
 
 void write_gaussian_cube(const Conversion& conversion, OutputFile& file)
 {
-    emit_gaussian_cube(*conversion.whole_cell, map_title(conversion.map.header),
-                       [&](std::string_view text) { write_output(file, text); });
+    emit_cube(*conversion.whole_cell, map_title(conversion.map.header), conversion.threads,
+              [&](std::string_view text) { write_output(file, text); });
 }
 
 }  // namespace grix
