@@ -7,6 +7,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -62,28 +64,84 @@ std::string atom_text(const WholeCell& cell)
     return text;
 }
 
-// The Z runs of a piece of the walk, gathered Z plane by Z plane: the runs' values at one
-// Z lie a Y row apart in the cell, so they are read together, not each a plane apart.
-// Every value is taken in gather_runs, the one place the densities are read.
-void gather_runs(const WholeCell& cell, const GridWalk& walk, const WalkPiece& piece,
-                 std::vector<float>& runs)
-{
-    const auto nx = static_cast<std::size_t>(cell.points[0]);
-    const std::size_t plane = nx * static_cast<std::size_t>(cell.points[1]);
-    std::vector<std::size_t> starts;  // of each run in the plane
-    for (WalkPiece at = piece; starts.size() < static_cast<std::size_t>(piece.rows);
-         next_row(walk, at))
-        starts.push_back(static_cast<std::size_t>(at.plane) +
-                         nx * static_cast<std::size_t>(at.row));
-    const auto width = static_cast<std::size_t>(piece.last - piece.first);
-    runs.resize(starts.size() * width);
-    for (std::size_t z = 0; z < width; ++z) {
-        const float* values =
-            cell.values.data() + plane * static_cast<std::size_t>(piece.first + z);
-        for (std::size_t r = 0; r < starts.size(); ++r)
-            runs[r * width + z] = values[starts[r]];
+// X planes of the cell turned so that Z runs fastest: value (first + x, y, z) at
+// values[(x * ny + y) * nz + z]. The cube's Z runs, a whole plane apart in the cell, are
+// then read in order; each cache line of the cell read when turning a block gives up to
+// BLOCK_PLANES values instead of one.
+struct PlaneBlock {
+    int first = 0;
+    int count = 0;
+    std::vector<float> values;
+};
+
+// Floats along X in a cache line; more planes per block gain nothing.
+constexpr int BLOCK_PLANES = 16;
+
+// A block stays within this, with fewer planes when they are large, so that the blocks
+// the threads hold at once take little memory beside the cell.
+constexpr std::size_t BLOCK_BYTES = std::size_t{8} << 20;
+
+// The blocks the threads format from: a piece asks for the block of its X plane and gets
+// the one last turned when it holds that plane, else turns it (outside the lock, so the
+// threads turn blocks side by side). Apart from the blocks in use, only the last is kept.
+class PlaneBlocks {
+public:
+    explicit PlaneBlocks(const WholeCell& cell) : cell_(cell)
+    {
+        const std::size_t plane_bytes = sizeof(float) *
+                                        static_cast<std::size_t>(cell.points[1]) *
+                                        static_cast<std::size_t>(cell.points[2]);
+        planes_ = static_cast<int>(
+            std::clamp<std::size_t>(BLOCK_BYTES / plane_bytes, 1, BLOCK_PLANES));
     }
-}
+
+    std::shared_ptr<const PlaneBlock> block_of(int x)
+    {
+        const int first = x / planes_ * planes_;
+        {
+            const std::lock_guard lock(mutex_);
+            if (last_ && last_->first == first)
+                return last_;
+        }
+        auto block = std::make_shared<const PlaneBlock>(turn_block(first));
+        const std::lock_guard lock(mutex_);
+        if (!last_ || last_->first < first)
+            last_ = block;
+        return block;
+    }
+
+private:
+    // The one place the cube reads the densities. Z is turned in stretches of
+    // Z_STRETCH, so that the cache lines of a stretch serve every plane of the block
+    // before the next are read.
+    PlaneBlock turn_block(int first) const
+    {
+        constexpr std::size_t Z_STRETCH = 64;
+        const auto nx = static_cast<std::size_t>(cell_.points[0]);
+        const auto ny = static_cast<std::size_t>(cell_.points[1]);
+        const auto nz = static_cast<std::size_t>(cell_.points[2]);
+        PlaneBlock block{first, std::min(planes_, cell_.points[0] - first), {}};
+        const std::size_t plane = ny * nz;
+        block.values.resize(static_cast<std::size_t>(block.count) * plane);
+        for (std::size_t y = 0; y < ny; ++y)
+            for (std::size_t z0 = 0; z0 < nz; z0 += Z_STRETCH) {
+                const std::size_t z1 = std::min(z0 + Z_STRETCH, nz);
+                for (std::size_t x = 0; x < static_cast<std::size_t>(block.count); ++x) {
+                    const float* column = cell_.values.data() + nx * y + x +
+                                          static_cast<std::size_t>(first);
+                    float* run = block.values.data() + x * plane + y * nz;
+                    for (std::size_t z = z0; z < z1; ++z)
+                        run[z] = column[nx * ny * z];
+                }
+            }
+        return block;
+    }
+
+    const WholeCell& cell_;
+    int planes_ = 1;
+    std::mutex mutex_;
+    std::shared_ptr<const PlaneBlock> last_;
+};
 
 // X slowest, Y, then Z fastest: the values of each Z run six to a line, the run ending
 // its last line. The walk's planes are X, its rows Y, its points Z.
@@ -93,13 +151,20 @@ void emit_values(const WholeCell& cell, int threads, const TextSink& sink)
     walk.planes = cell.points[0];
     walk.rows = cell.points[1];
     walk.points = cell.points[2];
+    PlaneBlocks blocks(cell);
     emit_grid_walk(walk, threads, [&](const WalkPiece& piece, std::string& text) {
-        std::vector<float> runs;
-        gather_runs(cell, walk, piece, runs);
-        const std::int64_t width = piece.last - piece.first;
-        for (std::int64_t r = 0; r < piece.rows; ++r)
-            append_value_lines(text, runs.data() + r * width, piece.first, piece.last,
-                               walk.points);
+        WalkPiece at = piece;
+        std::shared_ptr<const PlaneBlock> block;
+        for (std::int64_t r = 0; r < piece.rows; ++r, next_row(walk, at)) {
+            if (!block || at.plane >= block->first + block->count)
+                block = blocks.block_of(static_cast<int>(at.plane));
+            const auto run = (static_cast<std::size_t>(at.plane - block->first) *
+                                  static_cast<std::size_t>(walk.rows) +
+                              static_cast<std::size_t>(at.row)) *
+                             static_cast<std::size_t>(walk.points);
+            append_value_lines(text, block->values.data() + run + piece.first, piece.first,
+                               piece.last, walk.points);
+        }
     }, sink);
 }
 
