@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -82,8 +83,9 @@ constexpr int BLOCK_PLANES = 16;
 constexpr std::size_t BLOCK_BYTES = std::size_t{8} << 20;
 
 // The blocks the threads format from: a piece asks for the block of its X plane and gets
-// the one last turned when it holds that plane, else turns it (outside the lock, so the
-// threads turn blocks side by side). Apart from the blocks in use, only the last is kept.
+// the one last turned when it holds that plane, or waits while another thread turns it,
+// else turns it itself (outside the lock, so that the other threads format meanwhile).
+// Apart from the blocks in use, only the last is kept.
 class PlaneBlocks {
 public:
     explicit PlaneBlocks(const WholeCell& cell) : cell_(cell)
@@ -98,15 +100,26 @@ public:
     std::shared_ptr<const PlaneBlock> block_of(int x)
     {
         const int first = x / planes_ * planes_;
-        {
-            const std::lock_guard lock(mutex_);
-            if (last_ && last_->first == first)
-                return last_;
+        std::unique_lock lock(mutex_);
+        turned_.wait(lock, [&] { return turning_ != first; });
+        if (last_ && last_->first == first)
+            return last_;
+        turning_ = first;
+        lock.unlock();
+        std::shared_ptr<const PlaneBlock> block;
+        try {
+            block = std::make_shared<const PlaneBlock>(turn_block(first));
+        } catch (...) {
+            lock.lock();
+            turning_ = NOT_TURNING;
+            turned_.notify_all();
+            throw;
         }
-        auto block = std::make_shared<const PlaneBlock>(turn_block(first));
-        const std::lock_guard lock(mutex_);
+        lock.lock();
+        turning_ = NOT_TURNING;
         if (!last_ || last_->first < first)
             last_ = block;
+        turned_.notify_all();
         return block;
     }
 
@@ -137,9 +150,13 @@ private:
         return block;
     }
 
+    static constexpr int NOT_TURNING = -1;
+
     const WholeCell& cell_;
     int planes_ = 1;
     std::mutex mutex_;
+    std::condition_variable turned_;
+    int turning_ = NOT_TURNING;  // the first plane of the block a thread is turning
     std::shared_ptr<const PlaneBlock> last_;
 };
 
