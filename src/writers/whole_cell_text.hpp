@@ -1,7 +1,7 @@
 // What the text formats of the whole cell share: text built into a buffer of about a MiB
-// and handed to a sink each time it fills, so that a file of tens of millions of values
-// never sits in memory at once; the density's lines; titles kept on one line; the cell's
-// Cartesian geometry.
+// and handed to a sink each time it fills, and densities formatted a piece at a time, so
+// that a file of tens of millions of values never sits in memory at once; the density's
+// lines; titles kept on one line; the cell's Cartesian geometry.
 #pragma once
 
 #include "symmetry/whole_cell.hpp"

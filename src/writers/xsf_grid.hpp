@@ -13,8 +13,7 @@ namespace grix {
 
 // Emits the whole file's text, in pieces of about a MiB or less, to `sink` in order,
 // formatted on the calling thread.
-void emit_xsf_grid(const WholeCell& cell, std::string_view title,
-                   const TextSink& sink);
+void emit_xsf_grid(const WholeCell& cell, std::string_view title, const TextSink& sink);
 
 // The whole cell of the conversion as an ".xsf" file, its densities formatted on the
 // conversion's threads.
