@@ -5,10 +5,12 @@
 
 #include "common/fourier_map.hpp"
 #include "symmetry/whole_cell.hpp"
-#include "writers/contour_levels.hpp"
 #include "writers/conversion.hpp"
-#include "writers/html_text.hpp"
 #include "writers/output_file.hpp"
+
+// The page's limits (levels per sign, path data per section) and its escaping.
+#include "writers/contour_levels.hpp"
+#include "writers/html_text.hpp"
 #include "writers/section_svg.hpp"
 
 #include <array>
