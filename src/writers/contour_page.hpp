@@ -8,6 +8,11 @@
 #include "writers/conversion.hpp"
 #include "writers/output_file.hpp"
 
+// The page's limits (levels per sign, path data per section) and its escaping.
+#include "writers/contour_levels.hpp"
+#include "writers/html_text.hpp"
+#include "writers/section_svg.hpp"
+
 #include <array>
 #include <functional>
 #include <string>
@@ -27,19 +32,10 @@ struct ContourPageInput {
 // At most this many sections are drawn; a longer map shows every k-th section.
 inline constexpr int MAX_DRAWN_SECTIONS = 48;
 
-// Contour levels per sign at most; more multiples of the rms are thinned evenly.
-inline constexpr int MAX_LEVELS_PER_SIGN = 12;
-
-// The contour path data one section may take; beyond it the levels nearest zero go.
-inline constexpr std::size_t SECTION_PATH_BUDGET = 96 * 1024;
-
 // Writes the page's text in pieces of about a MiB or less, in order. The levels are
 // multiples of the map's rms deviation from zero; text from the files is escaped.
 void emit_contour_page(const ContourPageInput& input,
                        const std::function<void(std::string_view)>& sink);
-
-// `text` with & < > " ' written as character references, for HTML text and attributes.
-std::string escape_html(std::string_view text);
 
 // The map of the conversion as an ".html" page, with the atoms of its whole cell.
 void write_contour_page(const Conversion& conversion, OutputFile& file);

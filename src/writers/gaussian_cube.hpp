@@ -4,18 +4,19 @@
 
 #include "symmetry/whole_cell.hpp"
 #include "writers/conversion.hpp"
+#include "writers/grid_walk.hpp"
 #include "writers/output_file.hpp"
 
-#include <functional>
 #include <string_view>
 
 namespace grix {
 
-// Emits the whole file's text, in pieces of about a MiB or less, to `sink` in order.
-void emit_gaussian_cube(const WholeCell& cell, std::string_view title,
-                        const std::function<void(std::string_view)>& sink);
+// Emits the whole file's text, in pieces of about a MiB or less, to `sink` in order,
+// formatted on the calling thread.
+void emit_gaussian_cube(const WholeCell& cell, std::string_view title, const TextSink& sink);
 
-// The whole cell of the conversion as a ".cube" file.
+// The whole cell of the conversion as a ".cube" file, its densities formatted on the
+// conversion's threads.
 void write_gaussian_cube(const Conversion& conversion, OutputFile& file);
 
 }  // namespace grix

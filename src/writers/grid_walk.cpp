@@ -62,8 +62,8 @@ bool cut_piece(const GridWalk& walk, WalkPiece& cursor, WalkPiece& piece)
     return true;
 }
 
-// Formats and writes the pieces one after the other on the calling thread.
-void write_in_order(OutputFile& file, const GridWalk& walk, const PieceFormatter& format_piece)
+// Formats and hands over the pieces one after the other on the calling thread.
+void write_in_order(const TextSink& sink, const GridWalk& walk, const PieceFormatter& format_piece)
 {
     WalkPiece cursor = start_walk(walk);
     WalkPiece piece;
@@ -71,7 +71,7 @@ void write_in_order(OutputFile& file, const GridWalk& walk, const PieceFormatter
     while (cut_piece(walk, cursor, piece)) {
         text.clear();
         format_piece(piece, text);
-        write_output(file, text);
+        sink(text);
     }
 }
 
@@ -150,7 +150,7 @@ struct Workers {
 };
 
 // `threads` - 1 workers and the calling thread format; the calling thread writes.
-void write_in_parallel(OutputFile& file, const GridWalk& walk, int threads,
+void write_in_parallel(const TextSink& sink, const GridWalk& walk, int threads,
                        const PieceFormatter& format_piece)
 {
     Pipeline pipeline;
@@ -191,7 +191,7 @@ void write_in_parallel(OutputFile& file, const GridWalk& walk, int threads,
         if (pipeline.stopped)
             std::rethrow_exception(pipeline.failure);
         lock.unlock();
-        write_output(file, slot.text);
+        sink(slot.text);
     }
 }
 
@@ -214,11 +214,18 @@ void next_row(const GridWalk& walk, WalkPiece& position)
 void write_grid_walk(OutputFile& file, const GridWalk& walk, int threads,
                      const PieceFormatter& format_piece)
 {
+    emit_grid_walk(walk, threads, format_piece,
+                   [&](std::string_view text) { write_output(file, text); });
+}
+
+void emit_grid_walk(const GridWalk& walk, int threads, const PieceFormatter& format_piece,
+                    const TextSink& sink)
+{
     threads = count_threads(threads);
     if (threads > 1)
-        write_in_parallel(file, walk, threads, format_piece);
+        write_in_parallel(sink, walk, threads, format_piece);
     else
-        write_in_order(file, walk, format_piece);
+        write_in_order(sink, walk, format_piece);
 }
 
 }  // namespace grix

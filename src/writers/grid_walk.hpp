@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace grix {
 
@@ -39,6 +40,9 @@ struct WalkPiece {
 // Appends the text of a piece; runs on any thread, so it may only read shared data.
 using PieceFormatter = std::function<void(const WalkPiece& piece, std::string& text)>;
 
+// Takes the text of a file in order, piece by piece, on the calling thread.
+using TextSink = std::function<void(std::string_view)>;
+
 // Moves `position` (plane, row, coordinates) to the start of the next row.
 void next_row(const GridWalk& walk, WalkPiece& position);
 
@@ -47,5 +51,9 @@ void next_row(const GridWalk& walk, WalkPiece& position);
 // With one thread no other thread is started.
 void write_grid_walk(OutputFile& file, const GridWalk& walk, int threads,
                      const PieceFormatter& format_piece);
+
+// The same, handing each piece's text to `sink` instead of a file.
+void emit_grid_walk(const GridWalk& walk, int threads, const PieceFormatter& format_piece,
+                    const TextSink& sink);
 
 }  // namespace grix

@@ -5,6 +5,7 @@
 #include "geometry/grid.hpp"
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -44,13 +45,26 @@ void TextPieces::flush()
     used_ = 0;
 }
 
-void append_value_line(TextPieces& pieces, const float* values, std::size_t count)
+void append_value_lines(std::string& text, const float* values, std::int64_t first,
+                        std::int64_t last, std::int64_t points)
 {
+    constexpr auto PER_LINE = static_cast<std::int64_t>(VALUES_PER_LINE);
     constexpr std::size_t LINE_ROOM = VALUES_PER_LINE * (MAX_FLOAT_CHARS + 1) + 1;
-    char* const end = write_scientific_floats(pieces.reserve_room(LINE_ROOM), values,
-                                              std::min(count, VALUES_PER_LINE), 13, 5);
-    *end = '\n';
-    pieces.commit(end + 1);
+    char lines[32 * LINE_ROOM];  // filled a batch of lines at a time, then appended
+    char* end = lines;
+    for (std::int64_t n = first; n < last;) {
+        if (end + LINE_ROOM > std::end(lines)) {
+            text.append(lines, end);
+            end = lines;
+        }
+        const std::int64_t line_end = std::min((n / PER_LINE + 1) * PER_LINE, last);
+        end = write_scientific_floats(end, values + (n - first),
+                                      static_cast<std::size_t>(line_end - n), 13, 5);
+        if (line_end % PER_LINE == 0 || line_end == points)
+            *end++ = '\n';
+        n = line_end;
+    }
+    text.append(lines, end);
 }
 
 void check_whole_cell(const Conversion& conversion)

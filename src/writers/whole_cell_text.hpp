@@ -1,21 +1,21 @@
 // What the text formats of the whole cell share: text built into a buffer of about a MiB
-// and handed to a sink each time it fills, so that a file of tens of millions of values
-// never sits in memory at once; titles kept on one line; the cell's Cartesian geometry.
+// and handed to a sink each time it fills, and densities formatted a piece at a time, so
+// that a file of tens of millions of values never sits in memory at once; the density's
+// lines; titles kept on one line; the cell's Cartesian geometry.
 #pragma once
 
 #include "symmetry/whole_cell.hpp"
 #include "writers/conversion.hpp"
+#include "writers/grid_walk.hpp"
 
 #include <array>
 #include <cstddef>
-#include <functional>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace grix {
-
-using TextSink = std::function<void(std::string_view)>;
 
 class TextPieces {
 public:
@@ -43,10 +43,12 @@ private:
 // Densities per line in both formats.
 inline constexpr std::size_t VALUES_PER_LINE = 6;
 
-// The first VALUES_PER_LINE (or fewer, `count`) of `values` as one line, each "%13.5E":
-// a blank before every value, as the formats' readers split on blanks, and six
-// significant digits.
-void append_value_line(TextPieces& pieces, const float* values, std::size_t count);
+// Values first to last - 1 of a row of `points` values, `values` holding value `first`
+// on: each "%13.5E" (a blank before every value, as the formats' readers split on
+// blanks, and six significant digits), VALUES_PER_LINE to a line, the row ending its
+// last line. A row cut anywhere into stretches gives its whole text, stretches joined.
+void append_value_lines(std::string& text, const float* values, std::int64_t first,
+                        std::int64_t last, std::int64_t points);
 
 // "FCLC map: " and the map file's title, for the first line of a file.
 std::string map_title(const MapHeader& header);

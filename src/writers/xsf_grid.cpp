@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
-#include <vector>
 
 namespace grix {
 
@@ -59,43 +59,52 @@ std::string grid_header_text(const WholeCell& cell)
 }
 
 // X fastest, then Y, then Z, each X row ending its last line; the closing planes
-// (point n = points) repeat the values of point 0 along every axis.
-void emit_values(const WholeCell& cell, TextPieces& pieces)
+// (point n = points) repeat the values of point 0 along every axis. The walk's planes are
+// Z, its rows Y, its points X, each one more than the cell has.
+void emit_values(const WholeCell& cell, int threads, const TextSink& sink)
 {
     const auto [nx, ny, nz] = cell.points;
-    std::vector<float> row(static_cast<std::size_t>(nx) + 1);
-    for (int iz = 0; iz <= nz; ++iz) {
-        for (int iy = 0; iy <= ny; ++iy) {
-            const std::size_t first = static_cast<std::size_t>(nx) *
-                                      (static_cast<std::size_t>(iy % ny) +
-                                       static_cast<std::size_t>(ny) * (iz % nz));
-            std::copy_n(cell.values.begin() + static_cast<std::ptrdiff_t>(first), nx,
-                        row.begin());
-            row.back() = row.front();
-            for (std::size_t n = 0; n < row.size(); n += VALUES_PER_LINE)
-                append_value_line(pieces, row.data() + n, row.size() - n);
+    GridWalk walk;
+    walk.planes = nz + 1;
+    walk.rows = ny + 1;
+    walk.points = nx + 1;
+    emit_grid_walk(walk, threads, [&](const WalkPiece& piece, std::string& text) {
+        WalkPiece at = piece;
+        for (std::int64_t r = 0; r < piece.rows; ++r, next_row(walk, at)) {
+            const float* row = cell.values.data() +
+                               static_cast<std::size_t>(nx) *
+                                   static_cast<std::size_t>(at.row % ny + ny * (at.plane % nz));
+            const std::int64_t inside = std::min<std::int64_t>(piece.last, nx);
+            append_value_lines(text, row + piece.first, piece.first, inside, walk.points);
+            if (piece.last == walk.points)
+                append_value_lines(text, row, nx, walk.points, walk.points);
         }
-    }
+    }, sink);
 }
 
-}  // namespace
-
-void emit_xsf_grid(const WholeCell& cell, std::string_view title,
-                   const std::function<void(std::string_view)>& sink)
+void emit_xsf(const WholeCell& cell, std::string_view title, int threads,
+              const TextSink& sink)
 {
     check_value_count(cell);
     TextPieces pieces(sink);
     pieces.append(structure_text(cell, title));
     pieces.append(grid_header_text(cell));
-    emit_values(cell, pieces);
-    pieces.append("END_DATAGRID_3D\nEND_BLOCK_DATAGRID_3D\n");
     pieces.flush();
+    emit_values(cell, threads, sink);
+    sink("END_DATAGRID_3D\nEND_BLOCK_DATAGRID_3D\n");
+}
+
+}  // namespace
+
+void emit_xsf_grid(const WholeCell& cell, std::string_view title, const TextSink& sink)
+{
+    emit_xsf(cell, title, 1, sink);
 }
 
 void write_xsf_grid(const Conversion& conversion, OutputFile& file)
 {
-    emit_xsf_grid(*conversion.whole_cell, map_title(conversion.map.header),
-                  [&](std::string_view text) { write_output(file, text); });
+    emit_xsf(*conversion.whole_cell, map_title(conversion.map.header), conversion.threads,
+             [&](std::string_view text) { write_output(file, text); });
 }
 
 }  // namespace grix

@@ -2,9 +2,13 @@
 #include "writers/whole_cell_text.hpp"
 #include "writers/xsf_grid.hpp"
 
+#include "support/scratch_dir.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -133,6 +137,46 @@ TEST(WholeCellText, RefusesGridsTheValuesDoNotFill)
     for (const WholeCell& cell : {short_of_one, flat}) {
         EXPECT_THROW(emit(grix::emit_gaussian_cube, cell), std::invalid_argument);
         EXPECT_THROW(emit(grix::emit_xsf_grid, cell), std::invalid_argument);
+    }
+}
+
+// Formatted on several threads and written in order, the densities are the bytes of one
+// thread: on grids of many pieces, and with rows longer than a piece along the fastest
+// axis of each format (Z for the cube, X for XSF) and along the other.
+TEST(WholeCellText, ThreadsWriteTheBytesOfOneThread)
+{
+    using Emit = void (*)(const WholeCell&, std::string_view, const grix::TextSink&);
+    using Write = void (*)(const grix::Conversion&, grix::OutputFile&);
+    const std::pair<Emit, Write> FORMATS[] = {{grix::emit_gaussian_cube, grix::write_gaussian_cube},
+                                              {grix::emit_xsf_grid, grix::write_xsf_grid}};
+    const grix::FourierMap map;
+    const grix::Phase phase;
+    const ScratchDir dir;
+    const std::string name = dir.file("cell");
+    for (const std::array<int, 3> points :
+         {std::array{40, 50, 60}, std::array{3, 2, 20001}, std::array{20001, 2, 3}}) {
+        WholeCell cell = tagged_cell();
+        cell.points = points;
+        cell.values.resize(static_cast<std::size_t>(points[0] * points[1] * points[2]));
+        for (std::size_t n = 0; n < cell.values.size(); ++n)
+            cell.values[n] = static_cast<float>(std::sin(0.37 * static_cast<double>(n)) *
+                                                std::pow(10.0, static_cast<double>(n % 9) - 4));
+        for (const auto& [emit_file, write_file] : FORMATS) {
+            std::string one_thread;
+            emit_file(cell, grix::map_title(map.header),
+                      [&](std::string_view piece) { one_thread += piece; });
+            for (const int threads : {1, 2, 3}) {
+                grix::Conversion conversion{map, phase};
+                conversion.threads = threads;
+                conversion.whole_cell = &cell;
+                grix::OutputFile file = grix::open_output_file(name, grix::OutputMode::text);
+                write_file(conversion, file);
+                grix::close_output_file(file);
+                EXPECT_TRUE(read_file_bytes(name) == one_thread)
+                    << threads << " threads, " << points[0] << " x " << points[1] << " x "
+                    << points[2] << " points";
+            }
+        }
     }
 }
 
