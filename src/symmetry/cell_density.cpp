@@ -33,6 +33,9 @@ struct MapGrid {
     std::array<int, 3> direction;  // map direction along the axis: 0 across, 1 down, 2 section
     std::size_t row_length;
     const MapSections* sections;
+    // A step along the axis: within a section (values), or from section to section.
+    Index3 value_stride;
+    Index3 section_stride;
 
     // The value at map indices given per axis, each within the extent.
     float at(const Index3& index) const
@@ -82,6 +85,11 @@ MapGrid lay_map_grid(const MapHeader& header, const MapSections& sections)
     }
     map.row_length = static_cast<std::size_t>(header.nxyzt[0]);
     map.sections = &sections;
+    for (int axis = 0; axis < 3; ++axis) {
+        const int d = map.direction[axis];
+        map.value_stride[axis] = d == 0 ? 1 : d == 1 ? header.nxyzt[0] : 0;
+        map.section_stride[axis] = d == 2 ? 1 : 0;
+    }
     const std::int64_t across_cell = map.points_per_cell[0] * map.points_per_cell[1];
     if (across_cell > MAX_CELL_POINTS || across_cell * map.points_per_cell[2] > MAX_CELL_POINTS)
         throw FatalError(printf_text("Error: a cell of %lld x %lld x %lld grid points is too "
@@ -360,27 +368,40 @@ private:
 
 // The trilinear blend of the map cell around a point given in map indices per axis (each
 // from 0, or -0, to the extent's last index); along an axis where the point lies on a
-// grid plane, that plane alone.
+// grid plane, that plane alone. The corners are summed in the order of their number
+// (bit a for the upper plane along axis a), each factor multiplied up along x, y, z.
 float interpolate(const MapGrid& map, const std::array<double, 3>& position)
 {
     Index3 low{};
     std::array<double, 3> weight{};
+    int spread = 0;  // the axes whose upper plane takes part
     for (int a = 0; a < 3; ++a) {
         low[a] = static_cast<std::int64_t>(position[a]);  // the floor: not negative
         weight[a] = position[a] - static_cast<double>(low[a]);
+        spread |= weight[a] != 0 ? 1 << a : 0;
+    }
+    // Weights off a plane are at least ON_GRID from 0 and 1, so no factor of a corner
+    // taken here is 0, and every other corner's is.
+    std::int64_t low_value = 0, low_section = 0;
+    for (int a = 0; a < 3; ++a) {
+        low_value += low[a] * map.value_stride[a];
+        low_section += low[a] * map.section_stride[a];
     }
     double sum = 0;
-    for (int corner = 0; corner < 8; ++corner) {
+    int corner = 0;
+    do {
         double factor = 1;
-        Index3 index = low;
-        for (int a = 0; a < 3 && factor != 0; ++a) {
+        std::int64_t value = low_value, section = low_section;
+        for (int a = 0; a < 3; ++a) {
             const bool upper = (corner >> a & 1) != 0;
             factor *= upper ? weight[a] : 1 - weight[a];
-            index[a] += upper ? 1 : 0;
+            value += upper ? map.value_stride[a] : 0;
+            section += upper ? map.section_stride[a] : 0;
         }
-        if (factor != 0)
-            sum += factor * map.at(index);
-    }
+        sum += factor * (*map.sections)[static_cast<std::size_t>(section)]
+                            .values[static_cast<std::size_t>(value)];
+        corner = (corner - spread) & spread;  // the next subset of the spread axes
+    } while (corner != 0);
     return static_cast<float>(sum);
 }
 
