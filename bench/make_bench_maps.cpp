@@ -69,7 +69,8 @@ void write_inputs(const std::string& stem, const Grid& grid, const float (&cell)
 
     FixturePhase phase{"benchmark", {}, {}, {}, false};
     std::memcpy(phase.cell, cell, sizeof cell);
-    phase.atoms = {{"SI", 0.47f, 0.11f, 0.33f, 1, "SI1", 0}, {"O", 0.41f, 0.27f, 0.05f, 1, "O2", 0}};
+    phase.atoms = {{"SI", 0.47f, 0.11f, 0.33f, 1, "SI1", 0},
+                   {"O", 0.41f, 0.27f, 0.05f, 1, "O2", 0}};
     std::vector<std::string> records = exp_file_records({phase});
     records.push_back(exp_record(std::string("CRS1  SG SYM  ") + symbol));
     write_bytes(stem + ".exp", join_records(records));

@@ -5,7 +5,9 @@
 // benchmark starts each run from this small program rather than from the interpreter
 // that drives it.
 //
-//   measure_run COMMAND [ARGUMENTS...]      prints "SECONDS PEAK_KIB CPU_SECONDS", fails as the command
+//   measure_run COMMAND [ARGUMENTS...]
+//
+// prints "SECONDS PEAK_KIB CPU_SECONDS"; fails when the command fails.
 
 #include <cstdio>
 #include <ctime>

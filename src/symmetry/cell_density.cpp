@@ -297,7 +297,8 @@ public:
             terms_[b].resize(static_cast<std::size_t>(n[b]));
             for (std::int64_t p = 0; p < n[b]; ++p) {
                 const double at = static_cast<double>(p) / static_cast<double>(n[b]);
-                terms_[b][static_cast<std::size_t>(p)] = inverse[axis][b] * (at - op.translation[b]);
+                terms_[b][static_cast<std::size_t>(p)] =
+                    inverse[axis][b] * (at - op.translation[b]);
             }
             whole = whole && inverse[axis][b] * n[axis] % n[b] == 0;
             translation_steps += inverse[axis][b] * op.translation[b] * period_;
@@ -330,9 +331,9 @@ public:
     // The next point's whole grid coordinate along a row, for a stepped axis.
     std::int64_t step(std::int64_t grid) const
     {
+        const auto period = static_cast<std::int64_t>(period_);
         grid += *whole_step_;
-        return grid >= static_cast<std::int64_t>(period_) ? grid - static_cast<std::int64_t>(period_)
-                                                          : grid;
+        return grid >= period ? grid - period : grid;
     }
 
 private:
@@ -342,9 +343,10 @@ private:
     static constexpr double WHOLE_STEPS = 1e-9;
     static constexpr std::int64_t MAX_WHOLE_PERIOD = std::int64_t{1} << 20;
 
-    // floor(grid / period) as the rounded division gives it: by the reciprocal, which
-    // lies within a few units in the last place of the quotient, except where that is
-    // so near a whole number that the two could fall on either side of it.
+    // floor(grid / period) as the rounded division gives it: by the reciprocal, whose
+    // product lies within a few units in the last place of the quotient (below 1e-9 for
+    // quotients under 2^20), except where that is so near a whole number that the two
+    // could fall on either side of it.
     double floor_quotient(double grid) const
     {
         const double quotient = grid * reciprocal_;
@@ -440,12 +442,14 @@ void fill_interpolated(const MapGrid& map, const SymmetryOp& op, const IntRotati
                             inside = !axes[a].beyond_map(stepped[a]);
                             position[a] = static_cast<double>(stepped[a]);
                         } else if (axes[a].along_row()) {
-                            position[a] = axes[a].coordinate(static_cast<std::size_t>(x), row, plane);
+                            position[a] =
+                                axes[a].coordinate(static_cast<std::size_t>(x), row, plane);
                             inside = !axes[a].beyond_map(position[a]);
                         }
                     }
                     if (inside) {
-                        density.values[static_cast<std::size_t>(index + x)] = interpolate(map, position);
+                        density.values[static_cast<std::size_t>(index + x)] =
+                            interpolate(map, position);
                         coverage.cover(index + x);
                     }
                 }
