@@ -267,10 +267,9 @@ double nearest_whole(double value)
 {
     double whole = static_cast<double>(static_cast<std::int64_t>(value));
     const double rest = value - whole;  // exact
-    if (rest >= 0.5)
-        whole += 1;
-    else if (rest <= -0.5)
-        whole -= 1;
+    // Selections rather than branches: along a row the rest changes from point to point.
+    whole += rest >= 0.5 ? 1.0 : 0.0;
+    whole -= rest <= -0.5 ? 1.0 : 0.0;
     return std::copysign(whole, value);
 }
 
@@ -353,8 +352,7 @@ private:
         if (!(std::fabs(quotient) < 1048576.0))
             return std::floor(grid / period_);
         double whole = static_cast<double>(static_cast<std::int64_t>(quotient));
-        if (whole > quotient)
-            whole -= 1;
+        whole -= whole > quotient ? 1.0 : 0.0;
         const double rest = quotient - whole;
         if (rest < 1e-9 || rest > 1 - 1e-9)
             return std::floor(grid / period_);
