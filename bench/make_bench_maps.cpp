@@ -7,6 +7,11 @@
 //           grid planes, so completion copies grid points
 //   offgrid the same on m + 1 sections a cell: the thirds fall between grid planes, so
 //           completion interpolates five sixths of the cell
+//   cubiceven, cubicodd
+//           a P 21 3 cell of n^3 and of (n - 1)^3 points, the map over x and y from 0 to
+//           1/2 and the whole of z: on the odd grid the half translations of every
+//           operator fall between grid planes along all three axes, so that each point's
+//           source is worked out in floating point (the slower path)
 //   page    three sections of page x page points (P 1, triclinic), for the contour page
 //
 //   make_bench_maps DIR [n] [page]      (256 and 2000 unless given)
@@ -97,6 +102,10 @@ int main(int argc, char** argv)
     const int m = n - n % 6, part = m / 6 + 2;
     write_inputs(dir + "/ongrid", {{n, n, m}, {n, n, part}}, hexagonal, "P 32 2 1");
     write_inputs(dir + "/offgrid", {{n, n, m + 1}, {n, n, part}}, hexagonal, "P 32 2 1");
+    const float cubic[6] = {9.3f, 9.3f, 9.3f, 90.0f, 90.0f, 90.0f};
+    write_inputs(dir + "/cubiceven", {{n, n, n}, {n / 2 + 1, n / 2 + 1, n}}, cubic, "P 21 3");
+    write_inputs(dir + "/cubicodd", {{n - 1, n - 1, n - 1}, {n / 2 + 1, n / 2 + 1, n - 1}}, cubic,
+                 "P 21 3");
     write_inputs(dir + "/page", {{page, page, 100}, {page, page, 3}}, triclinic, "P 1");
     return 0;
 }

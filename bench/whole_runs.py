@@ -31,6 +31,8 @@ CASES = [
     ("XSF", ["-xsf"], "tri", ".xsf"),
     ("completion on the grid (CCP4 -full)", ["-ccp4", "-full"], "ongrid", ".ccp4"),
     ("completion off the grid (CCP4 -full)", ["-ccp4", "-full"], "offgrid", ".ccp4"),
+    ("completion on the grid, cubic (CCP4 -full)", ["-ccp4", "-full"], "cubiceven", ".ccp4"),
+    ("completion off the grid, cubic (CCP4 -full)", ["-ccp4", "-full"], "cubicodd", ".ccp4"),
     ("contour page", ["-html"], "page", ".html"),
 ]
 
@@ -104,11 +106,12 @@ def main():
         print("| %s | %.1f | %.3f | %.3f - %.3f | %.3f | %.1f | %.3f | %.1f | %.1f | %.1f |" % (
             r["label"], r["mb"], r["grix"], r["low"], r["high"], r["cp"], r["ratio"],
             r["cpu"], r["peak"], r["map"], r["over"]), flush=True)
-    on, off = results["ongrid-ccp4 -full"], results["offgrid-ccp4 -full"]
     print()
-    print("completion off the grid / on the grid: %.2f (processor time %.2f); load average "
-          "%.2f at the end" % (off["grix"] / on["grix"], off["cpu"] / on["cpu"],
-                               os.getloadavg()[0]))
+    for on, off in (("ongrid", "offgrid"), ("cubiceven", "cubicodd")):
+        on, off = results[on + "-ccp4 -full"], results[off + "-ccp4 -full"]
+        print("%s / %s: %.2f (processor time %.2f)" % (
+            off["label"], on["label"], off["grix"] / on["grix"], off["cpu"] / on["cpu"]))
+    print("load average %.2f at the end" % os.getloadavg()[0])
     if not args.dir:
         shutil.rmtree(work)
 
