@@ -33,6 +33,9 @@ struct MapGrid {
     std::array<int, 3> direction;  // map direction along the axis: 0 across, 1 down, 2 section
     std::size_t row_length;
     const MapSections* sections;
+    // A step along the axis: within a section (values), or from section to section.
+    Index3 value_stride;
+    Index3 section_stride;
 
     // The value at map indices given per axis, each within the extent.
     float at(const Index3& index) const
@@ -82,6 +85,11 @@ MapGrid lay_map_grid(const MapHeader& header, const MapSections& sections)
     }
     map.row_length = static_cast<std::size_t>(header.nxyzt[0]);
     map.sections = &sections;
+    for (int axis = 0; axis < 3; ++axis) {
+        const int d = map.direction[axis];
+        map.value_stride[axis] = d == 0 ? 1 : d == 1 ? header.nxyzt[0] : 0;
+        map.section_stride[axis] = d == 2 ? 1 : 0;
+    }
     const std::int64_t across_cell = map.points_per_cell[0] * map.points_per_cell[1];
     if (across_cell > MAX_CELL_POINTS || across_cell * map.points_per_cell[2] > MAX_CELL_POINTS)
         throw FatalError(printf_text("Error: a cell of %lld x %lld x %lld grid points is too "
@@ -253,56 +261,201 @@ void fill_from_cell(const MapGrid& map, const GridOp& op, CellDensity& density, 
     });
 }
 
-// The trilinear blend of the map cell around a point given in map indices per axis;
-// along an axis where the point lies on a grid plane, that plane alone.
+// The nearest whole number, halves away from zero, exactly as std::round gives it, for
+// numbers far below 2^52, without a call into the library.
+double nearest_whole(double value)
+{
+    double whole = static_cast<double>(static_cast<std::int64_t>(value));
+    const double rest = value - whole;  // exact
+    // Selections rather than branches: along a row the rest changes from point to point.
+    whole += rest >= 0.5 ? 1.0 : 0.0;
+    whole -= rest <= -0.5 ? 1.0 : 0.0;
+    return std::copysign(whole, value);
+}
+
+// Where the open points of a cell row come from under an operator off the grid, along one
+// axis of the map: in map grid steps from the map's first point, reduced into one period,
+// taken onto a grid plane when within ON_GRID of it. The fractional coordinate is summed
+// from per-index tables of the same products the plain form computes, in its order, so
+// every coordinate is the same double. An axis the row does not move along is worked out
+// once per row; one the row moves along by whole grid steps from a start on the grid
+// (every term a whole number of steps) is stepped in integers.
+class SourceAxis {
+public:
+    SourceAxis(const MapGrid& map, const SymmetryOp& op, const IntRotation& inverse, int axis)
+        : period_(static_cast<double>(map.points_per_cell[axis])),
+          reciprocal_(1 / period_),
+          origin_(static_cast<double>(map.origin[axis])),
+          last_(map.extent[axis] - 1),
+          along_row_(inverse[axis][0] != 0)
+    {
+        const Index3& n = map.points_per_cell;
+        double translation_steps = 0;
+        bool whole = n[axis] <= MAX_WHOLE_PERIOD;
+        for (int b = 0; b < 3; ++b) {
+            terms_[b].resize(static_cast<std::size_t>(n[b]));
+            for (std::int64_t p = 0; p < n[b]; ++p) {
+                const double at = static_cast<double>(p) / static_cast<double>(n[b]);
+                terms_[b][static_cast<std::size_t>(p)] =
+                    inverse[axis][b] * (at - op.translation[b]);
+            }
+            whole = whole && inverse[axis][b] * n[axis] % n[b] == 0;
+            translation_steps += inverse[axis][b] * op.translation[b] * period_;
+        }
+        if (whole && std::fabs(translation_steps - std::round(translation_steps)) <= WHOLE_STEPS)
+            whole_step_ = modulo(inverse[axis][0] * n[axis] / n[0], n[axis]);
+    }
+
+    bool along_row() const { return along_row_; }
+    bool stepped() const { return along_row_ && whole_step_.has_value(); }
+
+    // The reduced grid coordinate of cell point (x, y, z).
+    double coordinate(std::size_t x, std::size_t y, std::size_t z) const
+    {
+        double fractional = 0;
+        fractional += terms_[0][x];
+        fractional += terms_[1][y];
+        fractional += terms_[2][z];
+        double grid = fractional * period_ - origin_;
+        grid -= period_ * floor_quotient(grid);
+        const double whole = nearest_whole(grid);
+        if (std::fabs(grid - whole) < ON_GRID)
+            grid = whole < period_ ? whole : 0;
+        return grid;
+    }
+
+    bool beyond_map(double grid) const { return grid > static_cast<double>(last_); }
+    bool beyond_map(std::int64_t grid) const { return grid > last_; }
+
+    // The next point's whole grid coordinate along a row, for a stepped axis.
+    std::int64_t step(std::int64_t grid) const
+    {
+        const auto period = static_cast<std::int64_t>(period_);
+        grid += *whole_step_;
+        return grid >= period ? grid - period : grid;
+    }
+
+private:
+    // Coordinates within this of a whole step in every term stay within ON_GRID of a grid
+    // plane after the double sums of up to a million steps a period, so the plain form
+    // takes them onto the plane too.
+    static constexpr double WHOLE_STEPS = 1e-9;
+    static constexpr std::int64_t MAX_WHOLE_PERIOD = std::int64_t{1} << 20;
+
+    // floor(grid / period) as the rounded division gives it: by the reciprocal, whose
+    // product lies within a few units in the last place of the quotient (below 1e-9 for
+    // quotients under 2^20), except where that is so near a whole number that the two
+    // could fall on either side of it.
+    double floor_quotient(double grid) const
+    {
+        const double quotient = grid * reciprocal_;
+        if (!(std::fabs(quotient) < 1048576.0))
+            return std::floor(grid / period_);
+        double whole = static_cast<double>(static_cast<std::int64_t>(quotient));
+        whole -= whole > quotient ? 1.0 : 0.0;
+        const double rest = quotient - whole;
+        if (rest < 1e-9 || rest > 1 - 1e-9)
+            return std::floor(grid / period_);
+        return whole;
+    }
+
+    std::array<std::vector<double>, 3> terms_;  // inverse[axis][b] * (p / n_b - t_b) per b, p
+    double period_, reciprocal_, origin_;
+    std::int64_t last_;  // the map's last grid index along the axis
+    bool along_row_;
+    std::optional<std::int64_t> whole_step_;  // grid steps per cell step along x
+};
+
+// The trilinear blend of the map cell around a point given in map indices per axis (each
+// from 0, or -0, to the extent's last index); along an axis where the point lies on a
+// grid plane, that plane alone. The corners are summed in the order of their number
+// (bit a for the upper plane along axis a), each factor multiplied up along x, y, z.
 float interpolate(const MapGrid& map, const std::array<double, 3>& position)
 {
     Index3 low{};
     std::array<double, 3> weight{};
+    int spread = 0;  // the axes whose upper plane takes part
     for (int a = 0; a < 3; ++a) {
-        low[a] = static_cast<std::int64_t>(std::floor(position[a]));
+        low[a] = static_cast<std::int64_t>(position[a]);  // the floor: not negative
         weight[a] = position[a] - static_cast<double>(low[a]);
+        spread |= weight[a] != 0 ? 1 << a : 0;
+    }
+    // Weights off a plane are at least ON_GRID from 0 and 1, so no factor of a corner
+    // taken here is 0, and every other corner's is.
+    std::int64_t low_value = 0, low_section = 0;
+    for (int a = 0; a < 3; ++a) {
+        low_value += low[a] * map.value_stride[a];
+        low_section += low[a] * map.section_stride[a];
     }
     double sum = 0;
-    for (int corner = 0; corner < 8; ++corner) {
+    int corner = 0;
+    do {
         double factor = 1;
-        Index3 index = low;
-        for (int a = 0; a < 3 && factor != 0; ++a) {
+        std::int64_t value = low_value, section = low_section;
+        for (int a = 0; a < 3; ++a) {
             const bool upper = (corner >> a & 1) != 0;
             factor *= upper ? weight[a] : 1 - weight[a];
-            index[a] += upper ? 1 : 0;
+            value += upper ? map.value_stride[a] : 0;
+            section += upper ? map.section_stride[a] : 0;
         }
-        if (factor != 0)
-            sum += factor * map.at(index);
-    }
+        sum += factor * (*map.sections)[static_cast<std::size_t>(section)]
+                            .values[static_cast<std::size_t>(value)];
+        corner = (corner - spread) & spread;  // the next subset of the spread axes
+    } while (corner != 0);
     return static_cast<float>(sum);
 }
 
-// Cell to map for an operator off the grid: the point it comes from, interpolated.
+// Cell to map for an operator off the grid: the point each open cell point comes from,
+// interpolated; row by row along x, so that the divisions and the coordinates that do not
+// change along a row are done once a row.
 void fill_interpolated(const MapGrid& map, const SymmetryOp& op, const IntRotation& inverse,
                        CellDensity& density, Coverage& coverage)
 {
-    coverage.for_each_missing([&](std::int64_t index) {
-        const Index3 point = map.cell_point(index);
-        std::array<double, 3> position{};
-        for (int a = 0; a < 3; ++a) {
-            double fractional = 0;
-            for (int b = 0; b < 3; ++b) {
-                const double at = static_cast<double>(point[b]) / static_cast<double>(map.points_per_cell[b]);
-                fractional += inverse[a][b] * (at - op.translation[b]);
+    const std::array<SourceAxis, 3> axes{SourceAxis(map, op, inverse, 0),
+                                         SourceAxis(map, op, inverse, 1),
+                                         SourceAxis(map, op, inverse, 2)};
+    const Index3& n = map.points_per_cell;
+    std::int64_t index = 0;
+    for (std::int64_t z = 0; z < n[2]; ++z)
+        for (std::int64_t y = 0; y < n[1]; ++y, index += n[0]) {
+            const auto row = static_cast<std::size_t>(y), plane = static_cast<std::size_t>(z);
+            std::array<double, 3> position{};
+            std::array<std::int64_t, 3> stepped{};
+            bool outside = false;
+            for (int a = 0; a < 3; ++a) {
+                if (!axes[a].along_row()) {
+                    position[a] = axes[a].coordinate(0, row, plane);
+                    outside = outside || axes[a].beyond_map(position[a]);
+                } else if (axes[a].stepped()) {
+                    stepped[a] = static_cast<std::int64_t>(axes[a].coordinate(0, row, plane));
+                }
             }
-            const double period = static_cast<double>(map.points_per_cell[a]);
-            double grid = fractional * period - static_cast<double>(map.origin[a]);
-            grid -= period * std::floor(grid / period);
-            if (std::fabs(grid - std::round(grid)) < ON_GRID)
-                grid = std::round(grid) < period ? std::round(grid) : 0;
-            if (grid > static_cast<double>(map.extent[a] - 1))
-                return;
-            position[a] = grid;
+            if (outside)
+                continue;
+            for (std::int64_t x = 0; x < n[0]; ++x) {
+                if (!coverage.covered(index + x)) {
+                    bool inside = true;
+                    for (int a = 0; a < 3 && inside; ++a) {
+                        if (axes[a].stepped()) {
+                            inside = !axes[a].beyond_map(stepped[a]);
+                            position[a] = static_cast<double>(stepped[a]);
+                        } else if (axes[a].along_row()) {
+                            position[a] =
+                                axes[a].coordinate(static_cast<std::size_t>(x), row, plane);
+                            inside = !axes[a].beyond_map(position[a]);
+                        }
+                    }
+                    if (inside) {
+                        density.values[static_cast<std::size_t>(index + x)] =
+                            interpolate(map, position);
+                        coverage.cover(index + x);
+                    }
+                }
+                for (int a = 0; a < 3; ++a)
+                    if (axes[a].stepped())
+                        stepped[a] = axes[a].step(stepped[a]);
+            }
         }
-        density.values[static_cast<std::size_t>(index)] = interpolate(map, position);
-        coverage.cover(index);
-    });
 }
 
 }  // namespace

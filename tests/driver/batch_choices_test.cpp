@@ -228,6 +228,32 @@ TEST(BatchChoices, APrecisionOutOfRangeIsSaidAndALoneNameIsIgnored)
     EXPECT_TRUE(lone.out.ends_with("Enter EXPNAM: "));
 }
 
+TEST(BatchChoices, TheCellWarningHoldsItsTolerancesOnBothSides)
+{
+    // The map's cell is 10 10 10 90 90 90; each parameter of the phase's cell in turn
+    // just within and just beyond 0.1 % of its edge or 0.05 degrees of its angle.
+    struct Case {
+        int parameter;
+        float within, beyond;
+    };
+    const Case cases[] = {{0, 10.0099f, 10.0102f}, {1, 9.9902f, 9.9898f},
+                          {2, 10.0099f, 10.0102f}, {3, 89.951f, 89.949f},
+                          {4, 90.049f, 90.051f},   {5, 89.951f, 89.949f}};
+    const ScratchDir dir;
+    const std::string expnam = dir.file("run");
+    for (const Case& c : cases)
+        for (const bool beyond : {false, true}) {
+            FixturePhase phase = FIRST;
+            phase.cell[c.parameter] = beyond ? c.beyond : c.within;
+            write_inputs(dir, "run", {phase});
+            const RunResult result = run_grix({"-a", "0", expnam});
+            EXPECT_EQ(result.status, 0);
+            EXPECT_EQ(result.err.rfind("Warning: the map's cell ", 0) == 0, beyond)
+                << "parameter " << c.parameter << " at " << phase.cell[c.parameter] << ": "
+                << result.err;
+        }
+}
+
 TEST(BatchChoices, Ccp4IsAnAnswerToTheFormatQuestion)
 {
     const ScratchDir dir;

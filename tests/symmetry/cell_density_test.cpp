@@ -1,10 +1,14 @@
+#include "reference/plain_cell_density.hpp"
 #include "symmetry/cell_atoms.hpp"
 #include "symmetry/cell_density.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <string>
 
 using namespace grix;
 
@@ -144,6 +148,47 @@ TEST(CompleteCell, CountsPointsNoOperatorReaches)
     const grix::CellDensity full = grix::complete_cell(whole.header, whole.sections, group);
     EXPECT_EQ(full.unreached, 0);
     EXPECT_LT(relative_error(density, full), 1e-6);
+}
+
+TEST(CompleteCell, OffTheGridEqualsThePlainFormBitForBit)
+{
+    // Grids the operators do not carry onto themselves, one way or another: a half
+    // translation on an odd count (P 21 along y, P 21/c along y and z), thirds on a count
+    // of no 3 with unequal x and y counts (P 32 2 1, R -3 c's centring), axes swapped
+    // between unequal counts (I a 3 d); partial maps, maps beyond a cell, negative origins.
+    struct Case {
+        const char* symbol;
+        bool hexagonal;
+        std::array<AxisGrid, 3> grid;
+    };
+    const Case cases[] = {
+        {"P 21", false, {{{12, 0, 12}, {15, 0, 8}, {10, 0, 10}}}},
+        {"P 21", false, {{{9, -4, 13}, {15, -2, 9}, {7, 3, 7}}}},
+        {"P 21/c", false, {{{10, -3, 10}, {11, 0, 7}, {9, 1, 6}}}},
+        {"P 32 2 1", true, {{{13, 0, 13}, {12, 0, 12}, {20, 0, 8}}}},
+        {"P 32 2 1", true, {{{12, -2, 9}, {14, 3, 11}, {19, -1, 23}}}},
+        {"R -3 c", true, {{{13, 0, 13}, {12, 0, 12}, {19, 0, 7}}}},
+        {"I a 3 d", false, {{{12, 0, 7}, {10, 0, 10}, {8, 0, 5}}}},
+        {"I a 3 d", false, {{{11, -5, 9}, {9, 2, 6}, {13, 0, 13}}}},
+    };
+    for (const Case& c : cases) {
+        const SymmetricDensity density(c.symbol, c.hexagonal);
+        const grix::SpaceGroup group = *grix::read_space_group(c.symbol);
+        for (int msect = 1; msect <= 3; ++msect) {
+            const Map map = sample_map(density, msect, c.grid);
+            const grix::CellDensity shipped = grix::complete_cell(map.header, map.sections, group);
+            const grix::CellDensity plain =
+                grix::plain_complete_cell(map.header, map.sections, group);
+            const std::string where = std::string(c.symbol) + ", msect " + std::to_string(msect);
+            EXPECT_EQ(shipped.unreached, plain.unreached) << where;
+            ASSERT_EQ(shipped.values.size(), plain.values.size()) << where;
+            std::size_t differing = 0;
+            for (std::size_t i = 0; i < plain.values.size(); ++i)
+                differing += std::bit_cast<std::uint32_t>(shipped.values[i]) !=
+                             std::bit_cast<std::uint32_t>(plain.values[i]);
+            EXPECT_EQ(differing, 0u) << where;
+        }
+    }
 }
 
 }  // namespace
