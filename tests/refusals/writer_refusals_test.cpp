@@ -1,6 +1,7 @@
 #include "refusals/refusal_fixture.hpp"
 
 #include "common/printf_text.hpp"
+#include "support/exp_fixture.hpp"
 #include "support/map_fixture.hpp"
 #include "support/run_capture.hpp"
 
@@ -53,6 +54,56 @@ TEST(WriterRefusals, GridWithoutIntervalsOrPoints)
                 EXPECT_FALSE(std::filesystem::exists(expnam + output.extension));
             }
         }
+    }
+}
+
+// A header whose grid intervals are damaged asks for an output grid far beyond the map's
+// own few points: the resampled Cartesian grid of an oblique cell, or the whole-cell grid.
+// Those formats refuse before their file is opened; the formats that copy the map do not.
+TEST(WriterRefusals, OutputGridFarLargerThanTheMap)
+{
+    struct Case {
+        std::vector<std::string> option;
+        const char* extension;
+        std::int32_t nxyzi[3];
+        unsigned long long points;  // of the output grid; 0 when the file is written
+    };
+    const Case cases[] = {
+        {{"-march"}, ".fou", {300000000, 1, 1}, 150000004},
+        {{"-xd"}, ".grd", {300000000, 1, 1}, 150000004},
+        {{"-ccp4", "-full"}, ".ccp4", {100000, 100000, 1}, 10000000000},
+        {{"-cube"}, ".cube", {100000, 100000, 1}, 10000000000},
+        {{"-xsf"}, ".xsf", {100000, 100000, 1}, 10000000000},
+        {{"-ascii", "2"}, ".txt", {300000000, 1, 1}, 0},
+        {{"-wingx"}, ".map", {100000, 100000, 1}, 0},
+        {{"-ccp4"}, ".ccp4", {100000, 100000, 1}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.option.front() + printf_text(" nxyzi %d %d %d", c.nxyzi[0], c.nxyzi[1],
+                                                    c.nxyzi[2]));
+        const ScratchDir dir;
+        MapHeader header = make_map_header(3, 2, 2);
+        std::copy(c.nxyzi, c.nxyzi + 3, header.nxyzi);
+        header.cell[5] = 60;
+        write_file_bytes(dir.file("run.fclc"),
+                         encode_map_file(header, make_tagged_sections(header)));
+        FixturePhase oblique;
+        oblique.cell[5] = 60;
+        write_file_bytes(dir.file("run.exp"), make_exp_file({oblique}));
+        std::vector<std::string> args = c.option;
+        args.push_back(dir.file("run"));
+        const RunResult result = run_grix(args);
+        EXPECT_EQ(result.out, "");
+        if (c.points == 0) {
+            EXPECT_EQ(result.status, 0) << result.err;
+            EXPECT_TRUE(std::filesystem::exists(dir.file("run") + c.extension));
+            continue;
+        }
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, printf_text("Error: the output grid would hold %llu points, from a "
+                                          "map of 12; the map's header is probably damaged.\n",
+                                          c.points));
+        EXPECT_FALSE(std::filesystem::exists(dir.file("run") + c.extension));
     }
 }
 
