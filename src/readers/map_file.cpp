@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <new>
@@ -197,6 +198,22 @@ FourierMap read_map_sections(MapFileStart& file)
     FourierMap map{file.header, allocate_sections(file.header)};
     read_sections(file, map.sections);
     return map;
+}
+
+std::uint64_t count_non_finite_values(const FourierMap& map)
+{
+    const MapHeader& header = map.header;
+    const auto points = static_cast<std::size_t>(std::max(header.nxyzt[0], 0)) *
+                        static_cast<std::size_t>(std::max(header.nxyzt[1], 0));
+    std::uint64_t count = 0;
+    for (const MapSection& section : map.sections) {
+        const std::size_t grid = std::min(points, section.values.size());
+        count += static_cast<std::uint64_t>(
+            std::count_if(section.values.begin(), section.values.begin() +
+                                                      static_cast<std::ptrdiff_t>(grid),
+                          [](float value) { return !std::isfinite(value); }));
+    }
+    return count;
 }
 
 }  // namespace grix
