@@ -12,8 +12,10 @@ namespace grix {
 
 namespace {
 
-// The cube format measures every length in Bohr; a positive grid count says so.
+// The cube format measures every length in Bohr; a positive grid count says so. Its
+// densities are per cubic bohr, the map's per cubic Angstrom times the bohr's volume.
 constexpr double BOHR_ANGSTROM = 0.529177210903;
+constexpr double BOHR_CUBED = BOHR_ANGSTROM * BOHR_ANGSTROM * BOHR_ANGSTROM;
 
 // A count and three lengths in Bohr: "%5d%12.6f%12.6f%12.6f", the cube's header line.
 void append_count_and_vector(std::string& text, long long count,
@@ -27,12 +29,14 @@ void append_count_and_vector(std::string& text, long long count,
 
 // Two comment lines, the atom count with the origin, then each axis's point count with
 // the step between its points: the cell edge divided by the points, so an oblique cell
-// gives oblique voxels.
+// gives oblique voxels. Readers take the second comment line, when it holds "OUTER
+// LOOP", for the loop order and nothing else, so it says that alone.
 std::string header_text(const WholeCell& cell, std::string_view title)
 {
-    std::string text = one_line(title) + '\n';
-    text += "grix: GSAS Fourier map over one unit cell, density per cubic Angstrom as in the"
-            " map; OUTER LOOP: X, MIDDLE LOOP: Y, INNER LOOP: Z\n";
+    std::string text = one_line(title);
+    text += "; grix: GSAS Fourier map over one unit cell, density in electrons per cubic"
+            " bohr\n";
+    text += "OUTER LOOP: X, MIDDLE LOOP: Y, INNER LOOP: Z\n";
     append_count_and_vector(text, static_cast<long long>(cell.atoms.size()), {0, 0, 0});
     for (int axis = 0; axis < 3; ++axis) {
         std::array<double, 3> step = cell_edge(cell, axis);
@@ -61,7 +65,7 @@ std::string atom_text(const WholeCell& cell)
 }
 
 // X slowest, Y, then Z fastest: the values of each Z run six to a line, the run ending
-// its last line.
+// its last line. Each value is converted to e/bohr^3 in double and rounded once.
 void emit_values(const WholeCell& cell, TextPieces& pieces)
 {
     const auto [nx, ny, nz] = cell.points;
@@ -74,7 +78,8 @@ void emit_values(const WholeCell& cell, TextPieces& pieces)
                                                          static_cast<std::size_t>(nz - iz));
                 float line[VALUES_PER_LINE];
                 for (std::size_t n = 0; n < count; ++n, ++iz)
-                    line[n] = run[z_stride * static_cast<std::size_t>(iz)];
+                    line[n] = static_cast<float>(run[z_stride * static_cast<std::size_t>(iz)] *
+                                                 BOHR_CUBED);
                 append_value_line(pieces, line, count);
             }
         }
