@@ -324,7 +324,8 @@ TEST(CheckOutputGridSize, RefusesOnePointPastTheBound)
         {{INT32_MAX, INT32_MAX, INT32_MAX}, MOST},
     };
     for (const auto& [nxyzt, bound] : cases) {
-        const MapHeader header = make_grid(3, {1, 1, 1}, {0, 0, 0}, nxyzt);
+        MapHeader header = make_grid(3, {1, 1, 1}, {0, 0, 0}, {1, 1, 1});
+        std::copy(nxyzt.begin(), nxyzt.end(), header.nxyzt);
         const unsigned long long map_points = static_cast<unsigned long long>(nxyzt[0]) *
                                               static_cast<unsigned long long>(nxyzt[1]) *
                                               static_cast<unsigned long long>(nxyzt[2]);
