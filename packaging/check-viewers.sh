@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Opens the files grix writes for today's viewers in real viewers and independent
-# readers, without a display: Jmol (JmolData), PyMOL, mrcfile's validator and gemmi
+# readers, without a display: Jmol (JmolData), PyMOL, mrcfile's validator, gemmi and ASE
 # (check_viewers.py says what each check does). Installs nothing: a missing Debian
 # package is named and ends the run.
 #
@@ -34,6 +34,7 @@ has_module() {
 has_module numpy || missing+=(python3-numpy)
 has_module gemmi || missing+=(python3-gemmi)
 has_module mrcfile || missing+=(python3-mrcfile)
+has_module ase || missing+=(python3-ase)
 has_module pymol2 || missing+=(pymol)
 { [ -n "$jar" ] && command -v java >/dev/null; } || missing+=(jmol)
 if [ ${#missing[@]} -gt 0 ]; then

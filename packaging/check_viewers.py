@@ -7,12 +7,16 @@ are converted to CCP4 maps. Then:
   - mrcfile's validator accepts every CCP4 map;
   - Jmol (JmolData, no display) reads the cube and XSF files with all atoms of the
     cell and draws an isosurface of each;
+  - ASE reads every cube (its second comment line gives the loop order), with the
+    map's grid and all atoms of the cell, and a value in e/bohr^3 that is the XSF
+    file's e/A^3 at the same point times 0.148185;
   - the cube holds the map's grid over the experiment file's cell, and its density
     maxima lie within half a grid step of its atom sites;
   - the cube, the XSF file and the whole-cell CCP4 map (read by gemmi) hold the same
-    density and atoms;
-  - PyMOL (no display) loads the cube, XSF and CCP4 files as maps of the expected
-    grid and extent.
+    density (the cube's per cubic bohr) and atoms;
+  - PyMOL (no display) loads the XSF and CCP4 files as maps of the expected grid and
+    extent. The cube is left out: PyMOL puts its last point on the far face of the
+    cell, stretching a periodic grid by n / (n - 1), so it is not where the atoms are.
 One line per check; any failure names its reason and makes the exit status 1.
 
 Usage: check_viewers.py GRIX_BINARY JMOLDATA_JAR  (run by check-viewers.sh)
@@ -28,6 +32,7 @@ import subprocess
 import sys
 import tempfile
 
+import ase.io.cube
 import gemmi
 import mrcfile
 import numpy as np
@@ -41,6 +46,7 @@ from ccp4_gemmi_check import AXES, RECORD_SIZE, experiment_file, map_file  # noq
 
 LIBC = ctypes.CDLL(None)
 BOHR = 0.529177210903  # Angstrom
+BOHR_CUBED = 0.148185  # e/bohr^3 per e/A^3, to the six digits the cube writes
 QUARTZ_ATOMS = 9       # alpha-quartz: 3 Si and 6 O per cell
 PEAK_FRACTION = 0.25   # maxima below this fraction of the highest are not atoms
 
@@ -135,7 +141,7 @@ def quartz_map_grid():
 
 def read_cube(path):
     """Atoms (atomic number, Cartesian Angstrom), cell edges as columns (Angstrom),
-    points and values indexed [x, y, z]."""
+    points and values (e/bohr^3, as written) indexed [x, y, z]."""
     with open(path) as cube:
         lines = cube.read().split("\n")
     fields = lines[2].split()
@@ -213,6 +219,25 @@ def check_jmol(jar, path, cutoff):
     return "%d atoms, isosurface of %d vertices" % (counts["atoms"], counts["vertices"])
 
 
+def check_ase(cube_path, xsf, points, edges):
+    """ASE's own cube reader: the grid, cell and atoms, and one value against the XSF
+    file's at the same grid point, the highest."""
+    with open(cube_path) as cube:
+        data, atoms = ase.io.cube.read_cube_data(cube)
+    require(list(data.shape) == list(points), "ASE grid %r, expected %r" % (
+        data.shape, points))
+    require(len(atoms) == QUARTZ_ATOMS, "ASE found %d atoms" % len(atoms))
+    require(np.allclose(np.array(atoms.cell).T, edges, atol=1e-4), "ASE cell %r" % (
+        np.array(atoms.cell).round(5).tolist(),))
+    x_values = xsf[3]
+    point = np.unravel_index(np.argmax(x_values[:-1, :-1, :-1]), data.shape)
+    ratio = data[point] / x_values[point]
+    require(abs(ratio - BOHR_CUBED) < 2e-6, "at %r ASE reads %g, the XSF file %g: ratio %.6f, "
+            "not %.6f" % (point, data[point], x_values[point], ratio, BOHR_CUBED))
+    return "%s points, %d atoms, %.6f times the XSF value at %r" % (
+        "x".join(map(str, data.shape)), len(atoms), ratio, tuple(int(i) for i in point))
+
+
 def local_maxima(values):
     """Grid points above all 26 periodic neighbours and PEAK_FRACTION of the highest."""
     peak = values > PEAK_FRACTION * values.max()
@@ -271,6 +296,7 @@ def check_agreement(cube, xsf, full_ccp4):
     require(len(atoms) == len(x_atoms) and all(
         z == xz and np.allclose(p, xp, atol=1e-5) for (z, p), (xz, xp) in zip(atoms, x_atoms)),
         "atoms differ")
+    values = values / BOHR**3  # e/A^3, as the XSF and CCP4 files hold them
     closed = np.pad(values, [(0, 1)] * 3, mode="wrap")
     tolerance = 1e-5 * np.abs(values).max()
     require(np.allclose(x_values, closed, rtol=1e-5, atol=tolerance),
@@ -372,10 +398,13 @@ def check_ccp4_maps(checks, grix, made, work):
 def check_text_files(checks, jar, made, edges, points, highest):
     cube = made["-cube"] and checks.run("cube read back", describe, read_cube, made["-cube"])
     xsf = made["-xsf"] and checks.run("XSF read back", describe, read_xsf, made["-xsf"])
-    for path in (made["-cube"], made["-xsf"]):
+    for path, per_angstrom3 in ((made["-cube"], BOHR**3), (made["-xsf"], 1)):
         if path:
             checks.run("Jmol reads %s" % os.path.basename(path), check_jmol, jar, path,
-                       0.5 * highest)
+                       0.5 * highest * per_angstrom3)
+    if made["-cube"] and xsf:
+        checks.run("ASE reads %s" % os.path.basename(made["-cube"]), check_ase,
+                   made["-cube"], xsf, points, edges)
     if cube:
         checks.run("cube grid and cell", check_grid_and_cell, cube, points, edges)
         checks.run("density maxima at the atom sites", check_maxima, cube)
@@ -397,7 +426,7 @@ def main():
         check_text_files(checks, jar, made, edges, points, highest)
         with pymol2.PyMOL() as session:
             for n, (key, path) in enumerate(made.items()):
-                if path:
+                if path and key != "-cube":
                     checks.run("PyMOL loads %s (%s)" % (os.path.basename(path), key),
                                check_pymol, session.cmd, path, "map%d" % n, edges, points)
     checks.say("%s: %d check(s) failed" % ("FAILED" if checks.failed else "passed",

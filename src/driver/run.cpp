@@ -47,7 +47,11 @@ FourierMap read_map(const RunOptions& options, Console& console, InputNames& inp
     MapFileStart start = read_map_header(std::move(*file));
     if (options.show_header)
         print_map_header(console, start.header, start.record_size);
-    return read_map_sections(start);
+    FourierMap map = read_map_sections(start);
+    if (const std::uint64_t count = count_non_finite_values(map); count > 0)
+        print_to(console.err, "Warning: the map holds %llu values that are not finite numbers.\n",
+                 static_cast<unsigned long long>(count));
+    return map;
 }
 
 // Whether the map's cell is the phase's, within what the files' rounding leaves: edges

@@ -220,4 +220,23 @@ GridCounts count_grid_points(const CartesianBox& box)
     return counts;
 }
 
+void check_output_grid_size(std::uint64_t points, const MapHeader& header)
+{
+    // The bound may not fit 64 bits; no grid is larger than a saturated one.
+    auto multiply = [](std::uint64_t a, std::uint64_t b) {
+        constexpr std::uint64_t MOST = std::numeric_limits<std::uint64_t>::max();
+        return b != 0 && a > MOST / b ? MOST : a * b;
+    };
+    std::uint64_t map_points = 1;
+    for (const std::int32_t count : header.nxyzt)
+        map_points = multiply(map_points, static_cast<std::uint64_t>(std::max(count, 0)));
+    constexpr std::uint64_t LEAST_BOUND = std::uint64_t{1} << 26;
+    constexpr std::uint64_t POINTS_PER_MAP_POINT = 1024;
+    if (points > std::max(LEAST_BOUND, multiply(map_points, POINTS_PER_MAP_POINT)))
+        throw FatalError(printf_text("Error: the output grid would hold %llu points, from a map "
+                                     "of %llu; the map's header is probably damaged.\n",
+                                     static_cast<unsigned long long>(points),
+                                     static_cast<unsigned long long>(map_points)));
+}
+
 }  // namespace grix

@@ -137,4 +137,9 @@ CartesianBox cartesian_box(const Cell& cell, const MapHeader& header);
 // overflows a 64-bit count, ends the run.
 GridCounts count_grid_points(const CartesianBox& box);
 
+// An output grid of more than max(2^26, 1024 x the map's points) points, which only a
+// damaged header asks for, ends the run before anything is written. `points` is the
+// grid's exact count; a count beyond 64 bits is for the caller to refuse.
+void check_output_grid_size(std::uint64_t points, const MapHeader& header);
+
 }  // namespace grix

@@ -25,18 +25,29 @@ bool is_space(char c)
 bool read_exp_record(std::string& record, std::istream& file)
 {
     record.assign(EXP_RECORD_WIDTH, ' ');
-    file.read(record.data(), EXP_RECORD_WIDTH);
-    const std::streamsize got = file.gcount();
-    if (got == EXP_RECORD_WIDTH) {
-        // Only a byte that is there decides the line end; any other byte opens the next
-        // record. CR is taken to start CR LF, and the byte after it is skipped unseen.
-        const int next = file.peek();
-        if (next == '\n')
+    // An editor may have stripped the trailing blanks: a line end (LF or CR LF) before
+    // the 80th column ends the record there, and the rest reads as blanks. A CR alone is
+    // a character of the record.
+    for (std::size_t column = 0; column < EXP_RECORD_WIDTH; ++column) {
+        const int c = file.get();
+        if (c == std::char_traits<char>::eof())
+            return column > 0;
+        if (c == '\n')
+            return true;
+        if (c == '\r' && file.peek() == '\n') {
             file.ignore(1);
-        else if (next == '\r')
-            file.ignore(2);
+            return true;
+        }
+        record[column] = static_cast<char>(c);
     }
-    return got > 0;
+    // Only a byte that is there decides the line end; any other byte opens the next
+    // record. CR is taken to start CR LF, and the byte after it is skipped unseen.
+    const int next = file.peek();
+    if (next == '\n')
+        file.ignore(1);
+    else if (next == '\r')
+        file.ignore(2);
+    return true;
 }
 
 std::string_view record_columns(const std::string& record, int first, int last)

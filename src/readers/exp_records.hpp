@@ -12,8 +12,9 @@ namespace grix {
 inline constexpr int EXP_RECORD_WIDTH = 80;
 
 // Reads the next record into `record`, which always holds 80 characters afterwards.
-// A record is followed by LF, CR LF or nothing at all. Columns that the end of the file
-// cut short read as blanks. Returns false when not one byte was left to read.
+// A record is followed by LF, CR LF or nothing at all; a line end before the 80th column
+// ends it early (an empty line is an empty record). Columns that a line end or the end
+// of the file cut short read as blanks. Returns false when not one byte was left to read.
 bool read_exp_record(std::string& record, std::istream& file);
 
 // Columns first to last of a record, counted from 1, both included.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <new>
@@ -104,12 +105,21 @@ void check_header(const MapFileStart& file, const MapHeader& header, std::stream
     if (nxyzt[0] < 0 || nxyzt[1] < 0 || nxyzt[2] < 0)
         throw FatalError(printf_text("Error reading Fourier map file %s; negative grid size "
                                 "nxyzt = %d %d %d.\n", name, nxyzt[0], nxyzt[1], nxyzt[2]));
+    // A grid without points along a direction, or without intervals per cell, places no
+    // point anywhere: every format would write an empty or meaningless grid.
+    if (nxyzt[0] == 0 || nxyzt[1] == 0 || nxyzt[2] == 0)
+        throw FatalError(printf_text("Error reading Fourier map file %s; no grid points along "
+                                "a direction, nxyzt = %d %d %d.\n",
+                                name, nxyzt[0], nxyzt[1], nxyzt[2]));
+    const std::int32_t* nxyzi = header.nxyzi;
+    if (nxyzi[0] < 1 || nxyzi[1] < 1 || nxyzi[2] < 1)
+        throw FatalError(printf_text("Error reading Fourier map file %s; grid intervals per cell "
+                                "below 1, nxyzi = %d %d %d.\n",
+                                name, nxyzi[0], nxyzi[1], nxyzi[2]));
     const long long points = static_cast<long long>(nxyzt[0]) * nxyzt[1];
     if (header.nrho < points)
         throw FatalError(printf_text("Error reading Fourier map file %s; nrho = %d is less than "
                                 "the %lld points of a section.\n", name, header.nrho, points));
-    if (nxyzt[2] == 0)
-        return;
     // Every section's values, and the two tail words of all but the last, counted in
     // words so the product cannot overflow.
     const auto available_words = static_cast<std::uint64_t>(file.size - sections_start) / 4;
@@ -188,6 +198,22 @@ FourierMap read_map_sections(MapFileStart& file)
     FourierMap map{file.header, allocate_sections(file.header)};
     read_sections(file, map.sections);
     return map;
+}
+
+std::uint64_t count_non_finite_values(const FourierMap& map)
+{
+    const MapHeader& header = map.header;
+    const auto points = static_cast<std::size_t>(std::max(header.nxyzt[0], 0)) *
+                        static_cast<std::size_t>(std::max(header.nxyzt[1], 0));
+    std::uint64_t count = 0;
+    for (const MapSection& section : map.sections) {
+        const std::size_t grid = std::min(points, section.values.size());
+        count += static_cast<std::uint64_t>(
+            std::count_if(section.values.begin(), section.values.begin() +
+                                                      static_cast<std::ptrdiff_t>(grid),
+                          [](float value) { return !std::isfinite(value); }));
+    }
+    return count;
 }
 
 }  // namespace grix

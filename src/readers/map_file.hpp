@@ -5,6 +5,7 @@
 #include "common/fourier_map.hpp"
 #include "readers/input_file.hpp"
 
+#include <cstdint>
 #include <fstream>
 #include <string>
 
@@ -26,5 +27,9 @@ MapFileStart read_map_header(InputFile file);
 // Checks everything later stages trust about the grid, then reads every section. Every
 // failure ends the run.
 FourierMap read_map_sections(MapFileStart& file);
+
+// How many of the map's grid values (nxyzt[0] x nxyzt[1] in each section, not the values
+// beyond them up to nrho) are NaN or infinite.
+std::uint64_t count_non_finite_values(const FourierMap& map);
 
 }  // namespace grix

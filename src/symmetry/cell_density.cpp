@@ -6,6 +6,7 @@
 
 #include <bit>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace grix {
@@ -90,8 +91,14 @@ MapGrid lay_map_grid(const MapHeader& header, const MapSections& sections)
         map.value_stride[axis] = d == 0 ? 1 : d == 1 ? header.nxyzt[0] : 0;
         map.section_stride[axis] = d == 2 ? 1 : 0;
     }
+    // Below 2^62; only the third factor can take the count beyond 64 bits.
     const std::int64_t across_cell = map.points_per_cell[0] * map.points_per_cell[1];
-    if (across_cell > MAX_CELL_POINTS || across_cell * map.points_per_cell[2] > MAX_CELL_POINTS)
+    const bool countable =
+        across_cell <= std::numeric_limits<std::int64_t>::max() / map.points_per_cell[2];
+    if (countable)
+        check_output_grid_size(static_cast<std::uint64_t>(across_cell * map.points_per_cell[2]),
+                               header);
+    if (!countable || across_cell * map.points_per_cell[2] > MAX_CELL_POINTS)
         throw FatalError(printf_text("Error: a cell of %lld x %lld x %lld grid points is too "
                                      "large to complete.\n",
                                      static_cast<long long>(map.points_per_cell[0]),

@@ -25,7 +25,8 @@ struct CellDensity {
 // interpolated trilinearly inside the map's extent. Points no operator reaches are 0 and
 // counted. The map's grid must have at least one interval and one point along each
 // direction and the sections and values its header gives; a cell of more than 2^32
-// points, or a section direction other than 1, 2, 3, ends the run.
+// points or of far more points than the map (check_output_grid_size), or a section
+// direction other than 1, 2, 3, ends the run.
 CellDensity complete_cell(const MapHeader& header, const MapSections& sections,
                           const SpaceGroup& group);
 

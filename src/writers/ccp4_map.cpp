@@ -71,29 +71,31 @@ struct DensityStats {
     float rms = 0;  // root-mean-square deviation from the mean
 };
 
-// Range, mean and spread of the densities written; all zero for a grid without points.
+// Range, mean and spread of the finite densities written, which NaN or an infinity
+// would otherwise swamp; all zero when there are none.
 DensityStats measure_densities(const Ccp4Grid& grid)
 {
     DensityStats stats;
     double count = 0;
-    for (const std::span<const float> block : grid.blocks)
-        count += static_cast<double>(block.size());
-    if (count == 0)
-        return stats;
-    stats.min = stats.max = grid.blocks.front().front();
     double sum = 0;
     for (const std::span<const float> block : grid.blocks) {
         for (const float value : block) {
-            stats.min = std::min(stats.min, value);
-            stats.max = std::max(stats.max, value);
+            if (!std::isfinite(value))
+                continue;
+            stats.min = count == 0 ? value : std::min(stats.min, value);
+            stats.max = count == 0 ? value : std::max(stats.max, value);
             sum += value;
+            ++count;
         }
     }
+    if (count == 0)
+        return stats;
     const double mean = sum / count;
     double squares = 0;
     for (const std::span<const float> block : grid.blocks) {
         for (const float value : block)
-            squares += (value - mean) * (value - mean);
+            if (std::isfinite(value))
+                squares += (value - mean) * (value - mean);
     }
     stats.mean = static_cast<float>(mean);
     stats.rms = static_cast<float>(std::sqrt(squares / count));

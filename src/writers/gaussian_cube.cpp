@@ -17,8 +17,10 @@ namespace grix {
 
 namespace {
 
-// The cube format measures every length in Bohr; a positive grid count says so.
+// The cube format measures every length in Bohr; a positive grid count says so. Its
+// densities are per cubic bohr, the map's per cubic Angstrom times the bohr's volume.
 constexpr double BOHR_ANGSTROM = 0.529177210903;
+constexpr double BOHR_CUBED = BOHR_ANGSTROM * BOHR_ANGSTROM * BOHR_ANGSTROM;
 
 // A count and three lengths in Bohr: "%5d%12.6f%12.6f%12.6f", the cube's header line.
 void append_count_and_vector(std::string& text, long long count,
@@ -32,12 +34,14 @@ void append_count_and_vector(std::string& text, long long count,
 
 // Two comment lines, the atom count with the origin, then each axis's point count with
 // the step between its points: the cell edge divided by the points, so an oblique cell
-// gives oblique voxels.
+// gives oblique voxels. Readers take the second comment line, when it holds "OUTER
+// LOOP", for the loop order and nothing else, so it says that alone.
 std::string header_text(const WholeCell& cell, std::string_view title)
 {
-    std::string text = one_line(title) + '\n';
-    text += "grix: GSAS Fourier map over one unit cell, density per cubic Angstrom as in the"
-            " map; OUTER LOOP: X, MIDDLE LOOP: Y, INNER LOOP: Z\n";
+    std::string text = one_line(title);
+    text += "; grix: GSAS Fourier map over one unit cell, density in electrons per cubic"
+            " bohr\n";
+    text += "OUTER LOOP: X, MIDDLE LOOP: Y, INNER LOOP: Z\n";
     append_count_and_vector(text, static_cast<long long>(cell.atoms.size()), {0, 0, 0});
     for (int axis = 0; axis < 3; ++axis) {
         std::array<double, 3> step = cell_edge(cell, axis);
@@ -124,7 +128,8 @@ public:
     }
 
 private:
-    // The one place the cube reads the densities. Z is turned in stretches of
+    // The one place the cube reads the densities, converted there to e/bohr^3 in double
+    // and rounded once. Z is turned in stretches of
     // Z_STRETCH, so that the cache lines of a stretch serve every plane of the block
     // before the next are read.
     PlaneBlock turn_block(int first) const
@@ -144,7 +149,7 @@ private:
                                           static_cast<std::size_t>(first);
                     float* run = block.values.data() + x * plane + y * nz;
                     for (std::size_t z = z0; z < z1; ++z)
-                        run[z] = column[nx * ny * z];
+                        run[z] = static_cast<float>(column[nx * ny * z] * BOHR_CUBED);
                 }
             }
         return block;

@@ -1,5 +1,6 @@
 // Gaussian cube file of the whole cell: atoms and density over one unit cell, lengths in
-// Bohr, the grid's voxel vectors along the (possibly oblique) cell edges.
+// Bohr and densities per cubic bohr, the grid's voxel vectors along the (possibly
+// oblique) cell edges.
 #pragma once
 
 #include "symmetry/whole_cell.hpp"

@@ -72,7 +72,8 @@ TEST(WholeCell, HalfACellIsCompletedByTheInversion)
             for (int k = 0; k < INTERVALS[2]; ++k) {
                 double value = 0;
                 cube >> value;
-                ASSERT_NEAR(value, centric_density(i, j, k), 1e-5) << i << " " << j << " " << k;
+                ASSERT_NEAR(value, centric_density(i, j, k) * 0.148184711, 1e-6)
+                    << i << " " << j << " " << k;
             }
 }
 

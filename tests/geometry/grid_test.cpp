@@ -1,5 +1,6 @@
 #include "geometry/grid.hpp"
 
+#include "common/printf_text.hpp"
 #include "geometry/cell.hpp"
 #include "reference/reference.hpp"
 #include "support/map_fixture.hpp"
@@ -309,3 +310,34 @@ TEST(CountGridPoints, RefusesCountsThatAreNotWholeIntsOrOverflow)
 }
 
 }  // namespace
+
+// The bound is 2^26 points for a map of up to 65536 points and 1024 per map point beyond;
+// one point more is refused, with both counts named. A map whose 1024-fold count passes
+// 64 bits bounds nothing.
+TEST(CheckOutputGridSize, RefusesOnePointPastTheBound)
+{
+    constexpr std::uint64_t MOST = std::numeric_limits<std::uint64_t>::max();
+    const std::pair<Triple, std::uint64_t> cases[] = {
+        {{3, 2, 2}, 67108864},
+        {{64, 32, 32}, 67108864},       // 65536 points: both bounds meet
+        {{65, 32, 32}, 68157440},       // 66560 points
+        {{INT32_MAX, INT32_MAX, INT32_MAX}, MOST},
+    };
+    for (const auto& [nxyzt, bound] : cases) {
+        MapHeader header = make_grid(3, {1, 1, 1}, {0, 0, 0}, {1, 1, 1});
+        std::copy(nxyzt.begin(), nxyzt.end(), header.nxyzt);
+        const unsigned long long map_points = static_cast<unsigned long long>(nxyzt[0]) *
+                                              static_cast<unsigned long long>(nxyzt[1]) *
+                                              static_cast<unsigned long long>(nxyzt[2]);
+        EXPECT_NO_THROW(check_output_grid_size(bound, header));
+        if (bound == MOST)
+            continue;
+        EXPECT_EQ(fatal_of([&] { check_output_grid_size(bound + 1, header); }),
+                  std::make_pair(printf_text("Error: the output grid would hold %llu points, "
+                                             "from a map of %llu; the map's header is probably "
+                                             "damaged.\n",
+                                             static_cast<unsigned long long>(bound + 1),
+                                             map_points),
+                                 FatalStream::err));
+    }
+}

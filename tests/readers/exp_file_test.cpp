@@ -105,6 +105,66 @@ TEST(ExpRecords, LineEndsAndAShortLastRecord)
     }
 }
 
+// A line end before the 80th column ends the record, which reads as padded with blanks;
+// an empty line is an empty record. A CR not followed by LF is part of the record.
+TEST(ExpRecords, ShortRecordsEndAtTheirLineEnd)
+{
+    const std::string full = exp_record("FULL") + "x";  // 80 columns, then a record "x"
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"A\nB\r\n", {"A", "B"}},
+        {"A\n\nB", {"A", "", "B"}},
+        {"\r\n\r\n", {"", ""}},
+        {std::string(79, 'C') + "\r\nD", {std::string(79, 'C'), "D"}},
+        {"A\rB\n\r", {"A\rB", "\r"}},
+        {"A\n" + full + "\r\nB\n", {"A", "FULL", "x", "B"}},
+    };
+    for (const auto& [text, expected] : cases) {
+        SCOPED_TRACE(testing::PrintToString(text));
+        std::istringstream file(text);
+        std::string record;
+        for (const std::string& wanted : expected) {
+            ASSERT_TRUE(read_exp_record(record, file));
+            EXPECT_EQ(record, exp_record(wanted));
+        }
+        EXPECT_FALSE(read_exp_record(record, file));
+    }
+}
+
+// Records whose trailing blanks an editor stripped read as the padded ones do, with LF,
+// CR LF, or both in one file.
+TEST(ExpFile, StrippedTrailingBlanksGiveTheSamePhases)
+{
+    std::vector<std::string> records = exp_file_records({garnet_like(), silicon_nitride()});
+    const std::vector<Phase> padded = read_exp_text(join_records(records));
+    ASSERT_EQ(padded.size(), 2u);
+    for (std::string& record : records)
+        record.erase(record.find_last_not_of(' ') + 1);
+    std::string mixed;
+    for (std::size_t n = 0; n < records.size(); ++n)
+        mixed += records[n] + (n % 3 == 0 ? "\r\n" : "\n");
+    for (const std::string& text : {join_records(records, LineEnd::lf),
+                                    join_records(records, LineEnd::crlf), mixed}) {
+        const std::vector<Phase> phases = read_exp_text(text);
+        ASSERT_EQ(phases.size(), padded.size());
+        for (std::size_t p = 0; p < phases.size(); ++p) {
+            SCOPED_TRACE(p);
+            const Phase &got = phases[p], &want = padded[p];
+            EXPECT_EQ(got.name, want.name);
+            EXPECT_EQ(got.space_group, want.space_group);
+            const CellParameters &c = got.cell, &w = want.cell;
+            EXPECT_EQ(std::vector({c.a, c.b, c.c, c.alpha, c.beta, c.gamma}),
+                      std::vector({w.a, w.b, w.c, w.alpha, w.beta, w.gamma}));
+            EXPECT_EQ(got.atom_count, want.atom_count);
+            ASSERT_EQ(got.atoms.size(), want.atoms.size());
+            for (std::size_t n = 0; n < got.atoms.size(); ++n) {
+                EXPECT_EQ(got.atoms[n].label, want.atoms[n].label);
+                EXPECT_EQ(got.atoms[n].type, want.atoms[n].type);
+                EXPECT_EQ(got.atoms[n].x, want.atoms[n].x);
+            }
+        }
+    }
+}
+
 TEST(ExpFile, LineEndsGiveTheSamePhases)
 {
     for (LineEnd end : {LineEnd::lf, LineEnd::crlf, LineEnd::none}) {

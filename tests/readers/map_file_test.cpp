@@ -81,14 +81,15 @@ TEST(MapFile, RecordSizeFromTheZeroPaddingAndSectionsWithTails)
     }
 }
 
-TEST(MapFile, NoSectionsAndMissingLastTail)
+TEST(MapFile, NoSectionsRefusedAndMissingLastTail)
 {
     ScratchDir dir;
     const MapHeader empty = make_map_header(3, 2, 0);
     write_file_bytes(dir.file("run.fclc"), encode_map_file(empty, {}));
     MapReading reading;
-    reading.read(dir.file("run"));
-    EXPECT_TRUE(reading.map.sections.empty());
+    EXPECT_EQ(fatal_message([&] { reading.read(dir.file("run")); }),
+              "Error reading Fourier map file " + dir.file("run.fclc") +
+                  "; no grid points along a direction, nxyzt = 3 2 0.\n");
 
     const MapHeader header = make_map_header(3, 2, 2);
     MapSections sections = make_tagged_sections(header);
@@ -156,6 +157,7 @@ TEST(MapFile, UnsoundHeadersRefusedBeforeAnyMemoryIsTaken)
     const Case cases[] = {
         {"negative across", {-1, 2, 2}, 6, 0, "negative grid size"},
         {"negative sections", {3, 2, -5}, 6, 0, "negative grid size"},
+        {"no rows", {3, 0, 2}, 0, 0, "; no grid points along a direction, nxyzt = 3 0 2.\n"},
         {"negative nrho", {3, 2, 2}, -1, 0, "nrho = -1 is less"},
         {"nrho below the points", {3, 2, 2}, 5, 0, "nrho = 5 is less"},
         {"points beyond int", {65536, 65536, 1}, 0, 0, "4294967296 points"},

@@ -83,14 +83,16 @@ TEST(MapFileRefusals, HeaderValuesAtTheirLimits)
     const Case cases[] = {
         {{3, -1, 2}, 6, "; negative grid size nxyzt = 3 -1 2.\n"},
         {{INT_MIN, INT_MIN, INT_MIN}, 6, "; negative grid size"},
-        {{0, 0, 2000000000}, 0, "; the file is too short for 2000000000 sections of 0 values.\n"},
-        {{0, 0, INT_MAX}, 0, "too short"},
+        {{1, 1, 2000000000}, 1, "; the file is too short for 2000000000 sections of 1 values.\n"},
+        {{1, 1, INT_MAX}, 1, "too short"},
         {{1, 1, 2}, INT_MAX, "too short"},
         {{INT_MAX, INT_MAX, 1}, INT_MAX, "is less than the 4611686014132420609 points"},
-        {{0, 5, 3}, 0, ""},   // sections of no points: nothing to read but the tails
+        {{0, 5, 3}, 0, "; no grid points along a direction, nxyzt = 0 5 3.\n"},
         {{3, 2, 2}, 0, "nrho = 0 is less than the 6 points"},
-        {{3, 2, 0}, -1, "nrho = -1 is less than the 6 points"},
-        {{0, 0, 0}, 0, ""},
+        {{3, 2, 1}, -1, "nrho = -1 is less than the 6 points"},
+        {{3, 2, 0}, 6, "; no grid points along a direction, nxyzt = 3 2 0.\n"},
+        {{0, 0, 0}, 0, "no grid points"},
+        {{1, 1, 1}, 1, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(printf_text("nxyzt %d %d %d, nrho %d", c.nxyzt[0], c.nxyzt[1], c.nxyzt[2],

@@ -51,9 +51,10 @@ Emitted emit(Emit emit_file, const WholeCell& cell)
 }
 
 // Checks the value lines that follow `header` in `text` up to `tail`: runs of 8 values
-// at 13 characters each, as a line of 6 and a line of 2, holding `expected` in order.
+// at 13 characters each, as a line of 6 and a line of 2, holding `expected` in order, to
+// the six digits written.
 void expect_value_runs(const std::string& text, const std::string& header,
-                       const std::string& tail, const std::vector<float>& expected)
+                       const std::string& tail, const std::vector<double>& expected)
 {
     ASSERT_EQ(text.substr(0, header.size()), header);
     ASSERT_EQ(text.substr(text.size() - tail.size()), tail);
@@ -67,25 +68,30 @@ void expect_value_runs(const std::string& text, const std::string& header,
         for (float value; fields >> value;)
             values.push_back(value);
     }
-    EXPECT_EQ(values, expected);
+    ASSERT_EQ(values.size(), expected.size());
+    for (std::size_t n = 0; n < values.size(); ++n)
+        EXPECT_NEAR(values[n], expected[n], 5e-6 * std::abs(expected[n])) << "value " << n;
 }
 
+// Lengths in bohr and densities per cubic bohr; the second comment line holds the loop
+// order alone, as readers parse it.
 TEST(GaussianCube, HeaderInBohrAtomsThenValuesXSlowestZFastest)
 {
     const std::string header =
-        "tagged cell\n"
-        "grix: GSAS Fourier map over one unit cell, density per cubic Angstrom as in the map;"
-        " OUTER LOOP: X, MIDDLE LOOP: Y, INNER LOOP: Z\n"
+        "tagged cell; grix: GSAS Fourier map over one unit cell, density in electrons per "
+        "cubic bohr\n"
+        "OUTER LOOP: X, MIDDLE LOOP: Y, INNER LOOP: Z\n"
         "    2    0.000000    0.000000    0.000000\n"
         "    7    1.349804    0.000000    0.000000\n"
         "    2   -0.944863    5.669178    0.000000\n"
         "    8    0.118108    0.188973    1.653510\n"
         "   14   14.000000    0.850377    2.721206    3.968425\n"
         "    0    0.000000    4.251884    6.425069    6.614041\n";
-    std::vector<float> expected;
+    const double bohr_cubed = 0.148184711;  // 0.529177210903^3
+    std::vector<double> expected;
     for (int x = 0; x < 7; ++x)
         for (int yz = 0; yz < 2 * 8; ++yz)
-            expected.push_back(static_cast<float>(100 * (yz % 8) + 10 * (yz / 8) + x));
+            expected.push_back((100 * (yz % 8) + 10 * (yz / 8) + x) * bohr_cubed);
     expect_value_runs(emit(grix::emit_gaussian_cube, tagged_cell()).text, header, "", expected);
 }
 
@@ -106,11 +112,11 @@ TEST(XsfGrid, CellAtomsAndGridWithClosingPlanes)
         "    5.000000000    0.000000000    0.000000000\n"
         "   -1.000000000    6.000000000    0.000000000\n"
         "    0.500000000    0.800000000    7.000000000\n";
-    std::vector<float> expected;
+    std::vector<double> expected;
     for (int z = 0; z <= 8; ++z)
         for (int y = 0; y <= 2; ++y)
             for (int x = 0; x <= 7; ++x)
-                expected.push_back(static_cast<float>(100 * (z % 8) + 10 * (y % 2) + x % 7));
+                expected.push_back(100 * (z % 8) + 10 * (y % 2) + x % 7);
     expect_value_runs(emit(grix::emit_xsf_grid, tagged_cell()).text, header,
                       "END_DATAGRID_3D\nEND_BLOCK_DATAGRID_3D\n", expected);
 }
