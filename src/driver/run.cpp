@@ -152,11 +152,19 @@ struct OutputChoice {
     int precision = 0;
 };
 
+// "-o -" is standard output, written as its descriptor is open.
+std::string batch_output_name(const RunOptions& options)
+{
+    if (!options.output)
+        return options.expnam + std::string(options.format->extension);
+    return *options.output == "-" ? "/dev/stdout" : *options.output;
+}
+
 OutputChoice ask_output(Console& console, const RunOptions& options)
 {
     const OutputFormat& format = *options.format;
     if (options.batch)
-        return {options.expnam + std::string(format.extension), options.precision};
+        return {batch_output_name(options), options.precision};
     print_to(console.out, "\n");
     if (format.notice)
         print_to(console.out, "%s", format.notice);
