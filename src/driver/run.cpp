@@ -2,16 +2,20 @@
 
 #include "common/fatal.hpp"
 #include "driver/conversation.hpp"
+#include "driver/info.hpp"
 #include "driver/options.hpp"
+#include "driver/peak_table.hpp"
 #include "geometry/cell.hpp"
+#include "geometry/map_summary.hpp"
+#include "geometry/peaks.hpp"
 #include "readers/exp_file.hpp"
 #include "readers/input_file.hpp"
 #include "readers/map_file.hpp"
 #include "readers/paths.hpp"
+#include "symmetry/peak_list.hpp"
 #include "symmetry/space_group.hpp"
 #include "symmetry/whole_cell.hpp"
 
-#include <cmath>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -57,11 +61,10 @@ std::size_t pick_phase(const RunOptions& options, const std::vector<Phase>& phas
     return static_cast<std::size_t>(options.phase - 1);
 }
 
-// The chosen phase and its number, counted from 1; none when the experiment file is
-// missing or holds no phase: the cell is then zero, there are no atoms, and the run goes
-// on. Interactive mode says so on standard output, batch mode on standard error.
-std::optional<std::pair<Phase, std::size_t>> read_phase(const RunOptions& options,
-                                                        Console& console, InputNames& inputs)
+// The experiment file's phases; none when it is missing or holds no phase: the run then
+// goes on with a zero cell and no atoms. Interactive mode says so on standard output,
+// batch mode on standard error.
+std::vector<Phase> read_phases(const RunOptions& options, Console& console, InputNames& inputs)
 {
     std::ostream& says = options.batch ? console.err : console.out;
     std::vector<FailedOpen> failures;
@@ -71,42 +74,44 @@ std::optional<std::pair<Phase, std::size_t>> read_phase(const RunOptions& option
         print_to(says, "Can't get unit cell information.\n");
         print_to(says, "Setting unit cell to zero.\n");
         print_to(says, "This may make some output formats unreadable.\n");
-        return std::nullopt;
+        return {};
     }
     inputs.push_back(file->name);
-    const std::vector<Phase> phases = read_exp_file(file->stream);
+    std::vector<Phase> phases = read_exp_file(file->stream);
     if (!options.batch || phases.empty())
         print_to(says, "Number of phases found in EXP file: %zu\n", phases.size());
     if (phases.empty()) {
         print_to(says, "No phase information. Setting unit cell to zero.\n");
         print_to(says, "This may make sone output formats unreadable.\n");
-        return std::nullopt;
     }
+    return phases;
+}
+
+// The phase of the run and its number, counted from 1; none without phases.
+std::optional<std::pair<Phase, std::size_t>> take_phase(const RunOptions& options,
+                                                        Console& console,
+                                                        const std::vector<Phase>& phases)
+{
+    if (phases.empty())
+        return std::nullopt;
     const std::size_t chosen =
         options.batch ? pick_phase(options, phases) : choose_phase(console, phases);
     return std::pair{phases[chosen], chosen + 1};
 }
 
-// A map converted with another phase's cell goes through, but not without a word: edges
-// that differ by more than 0.1 %, or angles by more than 0.05 degrees.
+// A map converted with another phase's cell goes through, but not without a word.
 void warn_of_other_cell(Console& console, const MapHeader& header, const Phase& phase,
                         std::size_t number)
 {
     const CellParameters& cell = phase.cell;
-    const double ours[6] = {cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma};
-    bool differs = false;
-    for (int n = 0; n < 6; ++n) {
-        const double map = header.cell[n];
-        const double allowed = n < 3 ? 0.001 * std::fabs(ours[n]) : 0.05;
-        differs = differs || std::fabs(map - ours[n]) > allowed;
-    }
-    if (differs)
+    if (!cell_matches_map(header, cell))
         print_to(console.err,
                  "Warning: the map's cell %.4f %.4f %.4f %.3f %.3f %.3f differs from phase "
                  "%zu's %.4f %.4f %.4f %.3f %.3f %.3f.\n",
                  double{header.cell[0]}, double{header.cell[1]}, double{header.cell[2]},
                  double{header.cell[3]}, double{header.cell[4]}, double{header.cell[5]}, number,
-                 ours[0], ours[1], ours[2], ours[3], ours[4], ours[5]);
+                 double{cell.a}, double{cell.b}, double{cell.c}, double{cell.alpha},
+                 double{cell.beta}, double{cell.gamma});
 }
 
 // The symmetry of the map: the phase's space group, or for a Patterson map the
@@ -201,6 +206,24 @@ void convert(Console& console, const RunOptions& options, const FourierMap& map,
     close_output_file(file);
 }
 
+// The highest maxima and deepest minima, each once however often symmetry repeats it,
+// beside the nearest atoms of the whole cell.
+void list_peaks(Console& console, const RunOptions& options, const FourierMap& map,
+                const Phase& phase)
+{
+    const std::optional<SpaceGroup> group = find_map_symmetry(phase, options.map_type);
+    const SpaceGroup symmetry = group ? *group : SpaceGroup{};
+    // Atoms only: the format plays no part.
+    const WholeCell cell =
+        build_cell_contents(console, map, phase, group, CellContents::atoms, *options.format);
+    const GridExtremes extremes = find_extremes(map);
+    const std::array<double, 3> steps = fractional_steps(map.header);
+    const auto count = static_cast<std::size_t>(options.peak_count);
+    print_peak_table(console.out, drop_symmetry_repeats(extremes.maxima, symmetry, steps, count),
+                     drop_symmetry_repeats(extremes.minima, symmetry, steps, count),
+                     summarise_values(map).rms, cell);
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& args, Console& console)
@@ -224,11 +247,18 @@ int run(const std::vector<std::string>& args, Console& console)
 
     InputNames inputs;
     const FourierMap map = read_map(options, console, inputs);
-    const auto chosen = read_phase(options, console, inputs);
+    const std::vector<Phase> phases = read_phases(options, console, inputs);
+    const auto chosen = take_phase(options, console, phases);
     const Phase phase = chosen ? chosen->first : Phase{};
     if (chosen)
         warn_of_other_cell(console, map.header, phase, chosen->second);
-    convert(console, options, map, phase, ask_output(console, options), inputs);
+    if (options.request == Request::info)
+        print_map_info(console.out, {inputs.front(), map, inputs.size() > 1 ? &inputs[1] : nullptr,
+                                     phases, chosen ? chosen->second : 0});
+    else if (options.request == Request::peaks)
+        list_peaks(console, options, map, phase);
+    else
+        convert(console, options, map, phase, ask_output(console, options), inputs);
     return 0;
 }
 
