@@ -51,13 +51,15 @@ void print_grid(std::ostream& out, const MapHeader& header)
 void print_values(std::ostream& out, const FourierMap& map)
 {
     const ValueStatistics values = summarise_values(map);
-    print_to(out, "\nValues          %lld\n", static_cast<long long>(values.finite));
+    print_to(out, "\nValues          %lld points\n",
+             static_cast<long long>(values.finite + values.not_finite));
     print_to(out, "  minimum       %.6g\n", values.minimum);
     print_to(out, "  maximum       %.6g\n", values.maximum);
     print_to(out, "  mean          %.6g\n", values.mean);
     print_to(out, "  rms           %.6g (about the mean)\n", values.rms);
     if (values.not_finite > 0)
-        print_to(out, "  not finite    %lld\n", static_cast<long long>(values.not_finite));
+        print_to(out, "  not finite    %lld, left out of the above\n",
+                 static_cast<long long>(values.not_finite));
 }
 
 void print_phases(std::ostream& out, const MapInfo& info)

@@ -90,9 +90,9 @@ TEST(MapLook, InfoDescribesAWholeCellMapAndThePhases)
           std::string("Title           test map\n"), std::string("Phase text      test phase\n"),
           std::string("  across           x         20      20       0   0.0000   0.9500  whole\n"),
           std::string("  sections         z         20      20       0   0.0000   0.9500  whole\n"),
-          std::string("Covers          the whole cell\n"), std::string("Values          7999\n"),
+          std::string("Covers          the whole cell\n"), std::string("Values          8000 points\n"),
           std::string("  minimum       1\n"), std::string("  maximum       2109\n"),
-          std::string("  mean          1054.63\n"), std::string("  not finite    1\n"),
+          std::string("  mean          1054.63\n"), std::string("  not finite    1, left out of the above\n"),
           "Experiment file " + dir.file("run.exp") + "\n",
           std::string("      2  same               10.0000   10.0000   10.0000   90.000  90.000 "
                       " 90.000      2  I a 3 d\n"),
