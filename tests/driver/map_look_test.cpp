@@ -180,8 +180,10 @@ TEST(MapLook, APeakThatSymmetryRepeatsIsListedOnce)
 {
     // The example's map covers the whole cell of P 32 2 1: three silicon and six oxygen
     // images, one site each.
-    const RunResult result =
-        run_grix({"-peaks", "3", GRIX_EXAMPLES_DIR "/quartz"});
+    const ScratchDir dir;
+    for (const char* file : {"quartz.fclc", "quartz.exp"})
+        std::filesystem::copy_file(std::string(GRIX_EXAMPLES_DIR "/") + file, dir.file(file));
+    const RunResult result = run_grix({"-peaks", "3", dir.file("quartz")});
     EXPECT_EQ(result.status, 0) << result.err;
     const std::vector<Row> rows = read_rows(result.out);
     ASSERT_EQ(rows.size(), 5u);  // two maxima, three minima
@@ -191,7 +193,6 @@ TEST(MapLook, APeakThatSymmetryRepeatsIsListedOnce)
         EXPECT_LT(std::stod(rows[r].distance), 0.05);
     EXPECT_EQ(rows[2].kind, "min");
     // Likewise in a map of P -1 whose oxygen stands at both (x, y, z) and (-x, -y, -z).
-    const ScratchDir dir;
     write_site_map(dir, "run.fclc", site_map_header(),
                    {{0.6, 0.55, 0.8, 8}, {0.4, 0.45, 0.2, 8}, {0.1, 0.2, 0.3, 6},
                     {0.9, 0.8, 0.7, 6}},
