@@ -1,5 +1,7 @@
 #include "symmetry/peak_list.hpp"
 
+#include "symmetry/cell_atoms.hpp"
+
 #include <cmath>
 #include <limits>
 #include <map>
@@ -7,14 +9,7 @@
 namespace grix {
 namespace {
 
-using Position = std::array<double, 3>;
 using GridKey = std::array<std::int64_t, 3>;
-
-double reduce_into_cell(double coordinate)
-{
-    const double reduced = coordinate - std::floor(coordinate);
-    return reduced < 1.0 ? reduced : 0.0;
-}
 
 // The images already listed, filed by the grid point nearest to each, so that a new
 // peak is compared with those filed at its own and the neighbouring points only.
@@ -22,9 +17,9 @@ class ImageIndex {
 public:
     explicit ImageIndex(const std::array<double, 3>& steps) : steps_(steps) {}
 
-    void add(const Position& image) { filed_[key_of(image)].push_back(image); }
+    void add(const Fractional& image) { filed_[key_of(image)].push_back(image); }
 
-    bool holds_one_near(const Position& position) const
+    bool holds_one_near(const Fractional& position) const
     {
         const GridKey key = key_of(position);
         for (std::int64_t dz = -1; dz <= 1; ++dz) {
@@ -33,7 +28,7 @@ public:
                     const auto found = filed_.find(wrap({key[0] + dx, key[1] + dy, key[2] + dz}));
                     if (found == filed_.end())
                         continue;
-                    for (const Position& image : found->second)
+                    for (const Fractional& image : found->second)
                         if (is_near(image, position))
                             return true;
                 }
@@ -53,14 +48,14 @@ private:
             key[i] = ((key[i] % points(i)) + points(i)) % points(i);
         return key;
     }
-    GridKey key_of(const Position& position) const
+    GridKey key_of(const Fractional& position) const
     {
         GridKey key{};
         for (std::size_t i = 0; i < 3; ++i)
             key[i] = std::llround(position[i] / steps_[i]);
         return wrap(key);
     }
-    bool is_near(const Position& a, const Position& b) const
+    bool is_near(const Fractional& a, const Fractional& b) const
     {
         for (std::size_t i = 0; i < 3; ++i) {
             const double difference = std::fabs(a[i] - b[i]);
@@ -71,20 +66,8 @@ private:
     }
 
     std::array<double, 3> steps_;
-    std::map<GridKey, std::vector<Position>> filed_;
+    std::map<GridKey, std::vector<Fractional>> filed_;
 };
-
-Position apply_op(const SymmetryOp& op, const Position& position)
-{
-    Position image{};
-    for (std::size_t i = 0; i < 3; ++i) {
-        double coordinate = op.translation[i];
-        for (std::size_t j = 0; j < 3; ++j)
-            coordinate += op.rotation[i][j] * position[j];
-        image[i] = reduce_into_cell(coordinate);
-    }
-    return image;
-}
 
 }  // namespace
 
@@ -101,8 +84,8 @@ std::vector<GridPeak> drop_symmetry_repeats(const std::vector<GridPeak>& peaks,
         if (listed.holds_one_near(peak.position))
             continue;
         kept.push_back(peak);
-        for (const SymmetryOp& op : group.ops)
-            listed.add(apply_op(op, peak.position));
+        for (const Fractional& image : images_in_cell(group, peak.position))
+            listed.add(image);
     }
     return kept;
 }
@@ -112,7 +95,7 @@ NearestAtom find_nearest_atom(const WholeCell& cell, const std::array<double, 3>
     NearestAtom nearest;
     double shortest = std::numeric_limits<double>::infinity();
     for (const CellAtom& atom : cell.atoms) {
-        Position difference{};
+        Fractional difference{};
         for (std::size_t i = 0; i < 3; ++i) {
             difference[i] = position[i] - atom.fractional[i];
             difference[i] -= std::round(difference[i]);
@@ -121,7 +104,7 @@ NearestAtom find_nearest_atom(const WholeCell& cell, const std::array<double, 3>
         for (int tz = -1; tz <= 1; ++tz) {
             for (int ty = -1; ty <= 1; ++ty) {
                 for (int tx = -1; tx <= 1; ++tx) {
-                    const Position shifted{difference[0] + tx, difference[1] + ty,
+                    const Fractional shifted{difference[0] + tx, difference[1] + ty,
                                            difference[2] + tz};
                     double squared = 0;
                     for (std::size_t r = 0; r < 3; ++r) {

@@ -11,8 +11,8 @@
 
 namespace grix {
 
-// The first `count` of `peaks` (in their order) that are no image of an earlier one
-// under the operators, lattice translations included. An image within `steps` (one grid
+// The first `count` of `peaks`, in their order, that are not an image of one kept
+// before them under the operators, lattice translations included. An image within `steps` (one grid
 // step along each fractional axis) of a peak is that peak, so that images found on a
 // grid the operator does not map onto itself still count as one.
 std::vector<GridPeak> drop_symmetry_repeats(const std::vector<GridPeak>& peaks,
