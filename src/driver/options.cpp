@@ -50,6 +50,13 @@ bool is_phase_option(std::string_view arg)
     return arg == "-p" || arg == "-phase";
 }
 
+// A count of peaks below 1 asks for the default.
+int convert_peak_count(std::string_view text)
+{
+    const long long count = convert_like_atoi(text);
+    return count < 1 ? DEFAULT_PEAK_COUNT : static_cast<int>(std::min<long long>(count, INT_MAX));
+}
+
 // Options apply in command-line order: a later one overrides an earlier one. Returns
 // whether `arg` is an option at all.
 bool apply_option(RunOptions& options, const std::string& arg, const std::string& next)
@@ -68,6 +75,15 @@ bool apply_option(RunOptions& options, const std::string& arg, const std::string
         options.phase = convert_like_atoi(next);
         return true;
     }
+    if (arg == "-info") {
+        options.request = Request::info;
+        return true;
+    }
+    if (arg == "-peaks") {
+        options.request = Request::peaks;
+        options.peak_count = convert_peak_count(next);
+        return true;
+    }
     const auto type = std::find_if(MAP_TYPES.begin(), MAP_TYPES.end(), [&](std::string_view type) {
         return arg == map_type_option(type);
     });
@@ -77,15 +93,13 @@ bool apply_option(RunOptions& options, const std::string& arg, const std::string
     return true;
 }
 
-// Whether `arg` is the value of the option before it: it is examined as an option in
-// its own turn, but never reported as ignored.
-bool is_option_value(const std::vector<std::string>& args, std::size_t i)
+// Whether the argument after `option` is its value, examined as an option in its own
+// turn but never reported as ignored.
+bool takes_examined_value(std::string_view option)
 {
-    if (i < 2)
-        return false;
-    const std::string& before = args[i - 1];
-    const OutputFormat* format = find_format_by_option(before);
-    return (format != nullptr && format->asks_precision) || is_phase_option(before);
+    const OutputFormat* format = find_format_by_option(option);
+    return (format != nullptr && format->asks_precision) || is_phase_option(option) ||
+           option == "-peaks";
 }
 
 }  // namespace
@@ -110,6 +124,12 @@ std::string usage_text()
     text += "\n"
             "Phase of the experiment file (default: the one whose cell is the map's):\n"
             "  -p, -phase N   the N-th phase\n"
+            "Output name (default: expnam and the format's extension):\n"
+            "  -o NAME        write to NAME, never taken as an option; -o - is standard output\n"
+            "Instead of converting, print on standard output and write nothing:\n"
+            "  -info          the map's grid, extent and values, the experiment file's phases\n"
+            "  -peaks N       the N highest maxima and N deepest minima with their nearest\n"
+            "                 atoms (N below 1: 20)\n"
             "With -ccp4: -full writes the whole cell, completed by the space group.\n"
             "Alone: -h, --help this text; --version the version.\n";
     return text;
@@ -131,9 +151,17 @@ RunOptions read_command_line(const std::vector<std::string>& args)
     }
     options.batch = true;
     options.expnam = args.back();
+    bool is_value = false;  // args[i] follows an option as its examined value
     for (std::size_t i = 1; i + 1 < args.size(); ++i) {
-        if (!apply_option(options, args[i], args[i + 1]) && !is_option_value(args, i))
+        // The name after "-o" is never an option: any name may be written to.
+        if (args[i] == "-o") {
+            options.output = args[++i];
+            is_value = false;
+            continue;
+        }
+        if (!apply_option(options, args[i], args[i + 1]) && !is_value)
             options.ignored.push_back(args[i]);
+        is_value = takes_examined_value(args[i]);
     }
     return options;
 }

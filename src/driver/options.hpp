@@ -16,8 +16,13 @@ namespace grix {
 inline constexpr std::array<std::string_view, 6> MAP_TYPES{"DELF", "FOBS", "FCLC",
                                                            "NFDF", "PTSN", "DPTS"};
 
-// What a lone "-h", "--help" or "--version" asks for instead of a conversion.
-enum class Request { convert, help, version };
+// What the run does: a conversion; the usage or the version (a lone "-h", "--help",
+// "--version"); or, in batch mode, a look at the map that writes nothing ("-info",
+// "-peaks").
+enum class Request { convert, help, version, info, peaks };
+
+// The peaks listed when "-peaks" is given no count of 1 or more.
+inline constexpr int DEFAULT_PEAK_COUNT = 20;
 
 struct RunOptions {
     Request request = Request::convert;
@@ -28,6 +33,9 @@ struct RunOptions {
     // Batch mode: the number "-a" gave when it was outside 0 to 6 and precision 0 is used.
     std::optional<int> refused_precision;
     std::optional<int> phase;  // batch mode: the phase "-p" names, counted from 1
+    std::optional<std::string> output;  // batch mode "-o": the output's name, instead of
+                                        // expnam and the format's extension
+    int peak_count = DEFAULT_PEAK_COUNT;  // "-peaks": maxima, and minima, listed
     bool full = false;         // "-full": the whole cell, for the formats that take it
     bool batch = false;        // no prompts, nothing on standard output
     bool show_header = false;  // the only argument is "-v": dump the map header

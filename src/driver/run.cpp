@@ -2,18 +2,22 @@
 
 #include "common/fatal.hpp"
 #include "driver/conversation.hpp"
+#include "driver/info.hpp"
 #include "driver/options.hpp"
+#include "driver/peak_table.hpp"
 #include "geometry/cell.hpp"
+#include "geometry/map_summary.hpp"
+#include "geometry/peaks.hpp"
 #include "readers/exp_file.hpp"
 #include "readers/exp_records.hpp"
 #include "readers/input_file.hpp"
 #include "readers/map_file.hpp"
 #include "readers/paths.hpp"
+#include "symmetry/peak_list.hpp"
 #include "symmetry/space_group.hpp"
 #include "symmetry/whole_cell.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <iterator>
 #include <new>
@@ -54,19 +58,6 @@ FourierMap read_map(const RunOptions& options, Console& console, InputNames& inp
     return map;
 }
 
-// Whether the map's cell is the phase's, within what the files' rounding leaves: edges
-// within 0.1 % of the phase's, angles within 0.05 degrees. A NaN is no difference.
-bool cell_agrees(const MapHeader& header, const CellParameters& cell)
-{
-    const double ours[6] = {cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma};
-    for (int n = 0; n < 6; ++n) {
-        const double allowed = n < 3 ? 0.001 * std::fabs(ours[n]) : 0.05;
-        if (std::fabs(header.cell[n] - ours[n]) > allowed)
-            return false;
-    }
-    return true;
-}
-
 // The indices among `among` of the phases that pass `test`.
 template <typename Test>
 std::vector<std::size_t> select_phases(const std::vector<std::size_t>& among, Test test)
@@ -84,7 +75,7 @@ std::size_t find_map_phase(const MapHeader& header, const std::vector<Phase>& ph
     std::vector<std::size_t> all(phases.size());
     std::iota(all.begin(), all.end(), std::size_t{0});
     const std::vector<std::size_t> fitting = select_phases(
-        all, [&](std::size_t p) { return cell_agrees(header, phases[p].cell); });
+        all, [&](std::size_t p) { return cell_matches_map(header, phases[p].cell); });
     if (fitting.size() == 1)
         return fitting.front();
     const std::string name = scan_word(header.phase);
@@ -107,12 +98,10 @@ std::size_t pick_phase(const RunOptions& options, const MapHeader& header,
     return static_cast<std::size_t>(*options.phase - 1);
 }
 
-// The chosen phase and its number, counted from 1; none when the experiment file is
-// missing or holds no phase. Interactive mode says so on standard output, batch mode on
-// standard error.
-std::optional<std::pair<Phase, std::size_t>> read_phase(const RunOptions& options,
-                                                        const MapHeader& header,
-                                                        Console& console, InputNames& inputs)
+// The experiment file's phases; none when it is missing or holds no phase: the run then
+// goes on with the map's own cell and no atoms. Interactive mode says so on standard output,
+// batch mode on standard error.
+std::vector<Phase> read_phases(const RunOptions& options, Console& console, InputNames& inputs)
 {
     std::ostream& says = options.batch ? console.err : console.out;
     std::vector<FailedOpen> failures;
@@ -122,17 +111,27 @@ std::optional<std::pair<Phase, std::size_t>> read_phase(const RunOptions& option
         print_to(says, "Can't get unit cell information.\n");
         print_to(says, "Setting unit cell to zero.\n");
         print_to(says, "This may make some output formats unreadable.\n");
-        return std::nullopt;
+        return {};
     }
     inputs.push_back(file->name);
-    const std::vector<Phase> phases = read_exp_file(file->stream);
+    std::vector<Phase> phases = read_exp_file(file->stream);
     if (!options.batch || phases.empty())
         print_to(says, "Number of phases found in EXP file: %zu\n", phases.size());
     if (phases.empty()) {
         print_to(says, "No phase information. Setting unit cell to zero.\n");
         print_to(says, "This may make sone output formats unreadable.\n");
-        return std::nullopt;
     }
+    return phases;
+}
+
+// The phase of the run and its number, counted from 1; none without phases.
+std::optional<std::pair<Phase, std::size_t>> take_phase(const RunOptions& options,
+                                                        const MapHeader& header,
+                                                        Console& console,
+                                                        const std::vector<Phase>& phases)
+{
+    if (phases.empty())
+        return std::nullopt;
     const std::size_t chosen =
         options.batch ? pick_phase(options, header, phases) : choose_phase(console, phases);
     return std::pair{phases[chosen], chosen + 1};
@@ -154,16 +153,15 @@ Phase phase_from_map(const MapHeader& header)
 void warn_of_other_cell(Console& console, const MapHeader& header, const Phase& phase,
                         std::size_t number)
 {
-    if (cell_agrees(header, phase.cell))
-        return;
     const CellParameters& cell = phase.cell;
-    print_to(console.err,
-             "Warning: the map's cell %.4f %.4f %.4f %.3f %.3f %.3f differs from phase "
-             "%zu's %.4f %.4f %.4f %.3f %.3f %.3f.\n",
-             double{header.cell[0]}, double{header.cell[1]}, double{header.cell[2]},
-             double{header.cell[3]}, double{header.cell[4]}, double{header.cell[5]}, number,
-             double{cell.a}, double{cell.b}, double{cell.c}, double{cell.alpha},
-             double{cell.beta}, double{cell.gamma});
+    if (!cell_matches_map(header, cell))
+        print_to(console.err,
+                 "Warning: the map's cell %.4f %.4f %.4f %.3f %.3f %.3f differs from phase "
+                 "%zu's %.4f %.4f %.4f %.3f %.3f %.3f.\n",
+                 double{header.cell[0]}, double{header.cell[1]}, double{header.cell[2]},
+                 double{header.cell[3]}, double{header.cell[4]}, double{header.cell[5]}, number,
+                 double{cell.a}, double{cell.b}, double{cell.c}, double{cell.alpha},
+                 double{cell.beta}, double{cell.gamma});
 }
 
 // The symmetry of the map: the phase's space group, or for a Patterson map the
@@ -202,6 +200,14 @@ WholeCell build_cell_contents(Console& console, const FourierMap& map, const Pha
     return cell;
 }
 
+// "-o -" is standard output, written as its descriptor is open.
+std::string batch_output_name(const RunOptions& options)
+{
+    if (!options.output)
+        return options.expnam + std::string(options.format->extension);
+    return *options.output == "-" ? "/dev/stdout" : *options.output;
+}
+
 // The output, opened as soon as its name is known (from the command line in batch mode,
 // asked in interactive mode): a name that is refused is refused before any question
 // after it, and a failure from here on removes what was begun.
@@ -209,8 +215,7 @@ OutputFile open_output(Console& console, const RunOptions& options, const InputN
 {
     const OutputFormat& format = *options.format;
     if (options.batch)
-        return open_output_file(options.expnam + std::string(format.extension), format.mode,
-                                inputs);
+        return open_output_file(batch_output_name(options), format.mode, inputs);
     print_to(console.out, "\n");
     if (format.notice)
         print_to(console.out, "%s", format.notice);
@@ -262,6 +267,24 @@ void warn_of_refused_precision(Console& console, const RunOptions& options)
                  *options.refused_precision);
 }
 
+// The highest maxima and deepest minima, each once however often symmetry repeats it,
+// beside the nearest atoms of the whole cell.
+void list_peaks(Console& console, const RunOptions& options, const FourierMap& map,
+                const Phase& phase)
+{
+    const std::optional<SpaceGroup> group = find_map_symmetry(phase, options.map_type);
+    const SpaceGroup symmetry = group ? *group : SpaceGroup{};
+    // Atoms only: the format plays no part.
+    const WholeCell cell =
+        build_cell_contents(console, map, phase, group, CellContents::atoms, *options.format);
+    const GridExtremes extremes = find_extremes(map);
+    const std::array<double, 3> steps = fractional_steps(map.header);
+    const auto count = static_cast<std::size_t>(options.peak_count);
+    print_peak_table(console.out, drop_symmetry_repeats(extremes.maxima, symmetry, steps, count),
+                     drop_symmetry_repeats(extremes.minima, symmetry, steps, count),
+                     summarise_values(map).rms, cell);
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& args, Console& console)
@@ -286,11 +309,18 @@ int run(const std::vector<std::string>& args, Console& console)
 
     InputNames inputs;
     const FourierMap map = read_map(options, console, inputs);
-    const auto chosen = read_phase(options, map.header, console, inputs);
+    const std::vector<Phase> phases = read_phases(options, console, inputs);
+    const auto chosen = take_phase(options, map.header, console, phases);
     const Phase phase = chosen ? chosen->first : phase_from_map(map.header);
     if (chosen)
         warn_of_other_cell(console, map.header, phase, chosen->second);
-    convert(console, options, map, phase, inputs);
+    if (options.request == Request::info)
+        print_map_info(console.out, {inputs.front(), map, inputs.size() > 1 ? &inputs[1] : nullptr,
+                                     phases, chosen ? chosen->second : 0});
+    else if (options.request == Request::peaks)
+        list_peaks(console, options, map, phase);
+    else
+        convert(console, options, map, phase, inputs);
     return 0;
 }
 

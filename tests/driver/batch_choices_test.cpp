@@ -9,6 +9,7 @@
 #include "support/run_capture.hpp"
 #include "support/scratch_dir.hpp"
 
+#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <sstream>
@@ -274,6 +275,30 @@ TEST(BatchChoices, HelpAndVersionInsteadOfTheQuestions)
     const RunResult version = run_grix({"--version"});
     EXPECT_EQ(version.out, "grix " GRIX_VERSION "\n");
     EXPECT_EQ(run_grix({"-help"}).status, 1);  // any other lone argument: the questions
+}
+
+TEST(BatchChoices, OutputNamedOnTheCommandLine)
+{
+    const ScratchDir dir;
+    write_inputs(dir, "run", {FIRST});
+    const std::string expnam = dir.file("run");
+    RunResult result = run_grix({"-o", dir.file("first.cube"), "-cube", expnam});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(read_file_bytes(dir.file("first.cube")).find("OUTER LOOP"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(expnam + ".cube"));
+    // Every rule of the outputs holds: an input is never replaced.
+    result = run_grix({"-w", "-o", expnam + ".exp", expnam});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "Output file " + expnam + ".exp is an input of this run.\n");
+    // "-" is standard output, in the bytes the file would hold.
+    result = run_grix({"-a", "2", "-o", dir.file("dump.txt"), expnam});
+    const std::string piped = dir.file("piped.txt");
+    const std::string command =
+        std::string(GRIX_BINARY) + " -o - -a 2 " + expnam + " >" + piped;
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(read_file_bytes(piped), read_file_bytes(dir.file("dump.txt")));
+    EXPECT_NE(read_file_bytes(piped), "");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("-")));
 }
 
 }  // namespace

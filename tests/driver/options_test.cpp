@@ -2,6 +2,9 @@
 
 #include "common/fatal.hpp"
 
+#include <climits>
+#include <optional>
+
 #include <gtest/gtest.h>
 
 using namespace grix;
@@ -81,6 +84,65 @@ TEST(CommandLine, ExperimentNameIsAlsoThePrecisionAfterAscii)
 TEST(CommandLine, LongExperimentNamesAreTaken)
 {
     EXPECT_EQ(batch({"-wingx", std::string(300, 'r')}).expnam.size(), 300u);
+}
+
+TEST(CommandLine, OutputNameIsNeverAnOption)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<std::string> output;
+        const char* format;
+        std::vector<std::string> ignored;
+    };
+    using Names = std::vector<std::string>;
+    const Case cases[] = {
+        {{"-o", "-w", "run"}, "-w", "ASCII", {}},
+        {{"-o", "-p", "2", "-w", "run"}, "-p", "WINGX", Names{"2"}},
+        {{"-o", "run"}, "run", "ASCII", {}},  // second-to-last: also the experiment name
+        {{"-o", "a", "-x", "-o", "b", "run"}, "b", "XD", {}},  // the last one wins
+        {{"-o", "-", "-cube", "run"}, "-", "CUBE", {}},
+        {{"-a", "-o", "x", "run"}, "x", "ASCII", {}},  // -a's value is examined: "-o" acts
+        {{"-o", "", "run"}, "", "ASCII", {}},
+        {{"-w", "run"}, std::nullopt, "WINGX", {}},
+    };
+    for (const Case& c : cases) {
+        const RunOptions options = batch(c.args);
+        SCOPED_TRACE(c.args.front() + " " + c.args[1]);
+        EXPECT_EQ(options.output, c.output);
+        EXPECT_EQ(options.format->name, c.format);
+        EXPECT_EQ(options.ignored, c.ignored);
+        EXPECT_EQ(options.expnam, "run");
+    }
+}
+
+TEST(CommandLine, InfoAndPeaksAskForALookInstead)
+{
+    struct Case {
+        std::vector<std::string> args;
+        Request request;
+        int peak_count;
+    };
+    const Case cases[] = {
+        {{"-info", "run"}, Request::info, 20},
+        {{"-peaks", "5", "run"}, Request::peaks, 5},
+        {{"-peaks", "run"}, Request::peaks, 20},  // the experiment name as the count
+        {{"-peaks", "0", "run"}, Request::peaks, 20},
+        {{"-peaks", "-3", "run"}, Request::peaks, 20},
+        {{"-peaks", "99999999999", "run"}, Request::peaks, INT_MAX},
+        {{"-peaks", "7", "-info", "run"}, Request::info, 7},
+        {{"-info", "-peaks", "3", "run"}, Request::peaks, 3},
+        {{"-o", "-info", "-w", "run"}, Request::convert, 20},
+    };
+    for (const Case& c : cases) {
+        const RunOptions options = batch(c.args);
+        SCOPED_TRACE(c.args.front() + " " + c.args[1]);
+        EXPECT_EQ(options.request, c.request);
+        EXPECT_EQ(options.peak_count, c.peak_count);
+        EXPECT_TRUE(options.ignored.empty());  // the count is -peaks' value
+    }
+    // The value after -peaks is examined in its own turn, as -a's is.
+    EXPECT_EQ(batch({"-peaks", "-w", "run"}).format->name, "WINGX");
+    EXPECT_EQ(batch({"-peaks", "-w", "run"}).peak_count, 20);
 }
 
 }  // namespace

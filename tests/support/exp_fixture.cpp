@@ -59,7 +59,7 @@ void append_phase(std::vector<std::string>& records, const std::string& key,
                                      std::string(52, ' ') + "I  U"));
     }
     records.push_back(exp_record(key + "  CELVOL       1810.416"));
-    records.push_back(exp_record(key + "  SG SYM  I a 3 d"));
+    records.push_back(exp_record(key + "  SG SYM  " + phase.space_group));
 }
 
 }  // namespace

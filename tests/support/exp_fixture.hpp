@@ -20,6 +20,7 @@ struct FixturePhase {
     std::optional<int> natom;
     // The newer layout: ABSCO, ATYPS, F000 and FRML1 records between PNAM and NATOM.
     bool newer_layout = false;
+    std::string space_group = "I a 3 d";  // the SG SYM record's symbol
 };
 
 enum class LineEnd { lf, crlf, none };

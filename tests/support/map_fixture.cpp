@@ -2,6 +2,7 @@
 
 #include "common/byte_order.hpp"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -84,4 +85,36 @@ std::string encode_map_file(const MapHeader& header, const MapSections& sections
         append_le32(bytes, section.tail[1]);
     }
     return bytes;
+}
+
+MapSections make_site_sections(const MapHeader& header, const std::vector<DensitySite>& sites)
+{
+    const double edges[3] = {header.cell[0], header.cell[1], header.cell[2]};
+    const double width = 0.35;
+    auto density = [&](const double (&point)[3]) {
+        double sum = 0;
+        for (const DensitySite& site : sites) {
+            const double at[3] = {site.x, site.y, site.z};
+            double squared = 0;
+            for (int a = 0; a < 3; ++a) {
+                const double d = point[a] - at[a];
+                squared += std::pow((d - std::round(d)) * edges[a], 2);
+            }
+            sum += site.height * std::exp(-squared / (2 * width * width));
+        }
+        return static_cast<float>(sum);
+    };
+    MapSections sections(static_cast<std::size_t>(header.nxyzt[2]));
+    for (int k = 0; k < header.nxyzt[2]; ++k) {
+        for (int j = 0; j < header.nxyzt[1]; ++j) {
+            for (int i = 0; i < header.nxyzt[0]; ++i) {
+                const int index[3] = {i, j, k};
+                double point[3];
+                for (int a = 0; a < 3; ++a)
+                    point[a] = static_cast<double>(index[a] + header.nxyzo[a]) / header.nxyzi[a];
+                sections[static_cast<std::size_t>(k)].values.push_back(density(point));
+            }
+        }
+    }
+    return sections;
 }

@@ -4,6 +4,7 @@
 #include "common/fourier_map.hpp"
 
 #include <string>
+#include <vector>
 
 // A header for a map of nxyzt points with nrho = nxyzt[0] * nxyzt[1]; cell 10 10 10 90 90 90.
 grix::MapHeader make_map_header(int across, int down, int sections, int msect = 3);
@@ -15,3 +16,13 @@ grix::MapSections make_tagged_sections(const grix::MapHeader& header);
 // `record_size` bytes, then every section's nrho values and its two tail words.
 std::string encode_map_file(const grix::MapHeader& header, const grix::MapSections& sections,
                             int record_size = 512);
+
+// A Gaussian atom of the given height, 0.35 Angstrom wide, at fractional x y z.
+struct DensitySite {
+    double x, y, z, height;
+};
+
+// Sections holding the sum of the sites' Gaussians (each from its nearest lattice
+// repeat) at the header's grid points; an orthogonal cell and sections along z.
+grix::MapSections make_site_sections(const grix::MapHeader& header,
+                                     const std::vector<DensitySite>& sites);

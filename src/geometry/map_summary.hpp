@@ -1,0 +1,43 @@
+// The map at a glance: the statistics of its values, the part of the cell its grid
+// covers, and whether its header's cell is a phase's.
+#pragma once
+
+#include "common/fourier_map.hpp"
+#include "common/phase.hpp"
+
+#include <array>
+#include <cstdint>
+
+namespace grix {
+
+// Over the finite values of the grid (nxyzt[0] x nxyzt[1] per section, not the extra
+// values up to nrho); all 0 when there is none.
+struct ValueStatistics {
+    std::int64_t finite = 0;
+    std::int64_t not_finite = 0;  // NaN or infinite, left out of the rest
+    double minimum = 0, maximum = 0, mean = 0;
+    double rms = 0;  // root-mean-square deviation from the mean
+};
+
+ValueStatistics summarise_values(const FourierMap& map);
+
+// One direction of the grid (across, down, section) in the cell.
+struct DirectionExtent {
+    int axis = -1;             // fractional axis, 0 x, 1 y, 2 z; -1 for an unknown msect
+    double first = 0, last = 0;  // fractional coordinates of its first and last points
+    bool whole_period = false;   // its points reach around the cell: nxyzt >= nxyzi
+};
+
+// The map grid's directions; needs no valid section direction or grid counts.
+std::array<DirectionExtent, 3> map_extent(const MapHeader& header);
+
+// The part of the cell's volume the grid holds, min(nxyzt, nxyzi) / nxyzi per direction:
+// 1 for a map of the whole cell.
+double covered_fraction(const MapHeader& header);
+
+// Whether the map header's cell is `cell` within what a map made from it would show:
+// each edge within 0.1 % of the phase's, each angle within 0.05 degrees. A NaN on
+// either side matches.
+bool cell_matches_map(const MapHeader& header, const CellParameters& cell);
+
+}  // namespace grix
