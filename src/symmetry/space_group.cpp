@@ -13,17 +13,6 @@
 namespace grix {
 namespace {
 
-std::vector<std::string_view> words_of(std::string_view text)
-{
-    std::vector<std::string_view> words;
-    while (!(text = trim_space(text)).empty()) {
-        const std::size_t end = std::min(text.find(' '), text.size());
-        words.push_back(text.substr(0, end));
-        text.remove_prefix(end);
-    }
-    return words;
-}
-
 // Whether a table entry is the setting the symbol names: the same parts; origin choice
 // 2 where there are two; hexagonal axes for an R lattice unless rhombohedral ones are
 // asked for.
@@ -31,7 +20,7 @@ bool names_setting(const char* hm, char ext, const SymbolParts& symbol)
 {
     if (ext == '1' || (ext == 'R') != symbol.rhombohedral_axes)
         return false;
-    const std::vector<std::string_view> words = words_of(hm);
+    const std::vector<std::string_view> words = split_words(hm);
     return words.size() == symbol.names.size() + 1 &&
            words[0] == std::string_view(&symbol.lattice, 1) &&
            std::equal(symbol.names.begin(), symbol.names.end(), words.begin() + 1);
@@ -104,7 +93,7 @@ SpaceGroup make_space_group(std::string_view symbol, const std::vector<gemmi::Op
 std::string package_spelling(const gemmi::SpaceGroup& entry)
 {
     std::string spelling;
-    const std::vector<std::string_view> words = words_of(entry.hm);
+    const std::vector<std::string_view> words = split_words(entry.hm);
     for (std::size_t i = 0; i < words.size(); ++i) {
         const bool after_plane =
             i == 2 && std::string_view("mabcnde").find(words[1][0]) != std::string_view::npos;
