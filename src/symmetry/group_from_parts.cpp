@@ -7,48 +7,57 @@
 namespace grix {
 namespace {
 
-constexpr int HALF = TRANSLATION_UNITS / 2;
-constexpr int QUARTER = TRANSLATION_UNITS / 4;
+using Op = gemmi::Op;
+using Rot = gemmi::Op::Rot;
+using Tran = gemmi::Op::Tran;  // in 1/Op::DEN of a cell edge
 
-// A rotation (proper or improper) and the screw or glide translation it carries.
-struct Generator {
-    IntMatrix rotation;
-    IntVector intrinsic;
-};
+constexpr int HALF = Op::DEN / 2;
+constexpr int QUARTER = Op::DEN / 4;
+constexpr Rot IDENTITY = Op::identity().rot;
 
-std::optional<IntMatrix> two_fold_matrix(Direction direction)
+Rot triplet_rotation(const char* triplet)
+{
+    return gemmi::parse_triplet(triplet).rot;
+}
+
+Op translation_op(const Tran& t)
+{
+    return Op::identity().translated(t);
+}
+
+std::optional<Rot> two_fold_matrix(Direction direction)
 {
     switch (direction) {
-    case Direction::x: return IntMatrix{{{1, 0, 0}, {0, -1, 0}, {0, 0, -1}}};
-    case Direction::y: return IntMatrix{{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}};
-    case Direction::z: return IntMatrix{{{-1, 0, 0}, {0, -1, 0}, {0, 0, 1}}};
-    case Direction::diagonal: return IntMatrix{{{0, -1, 0}, {-1, 0, 0}, {0, 0, -1}}};
-    case Direction::hexagonal_a: return IntMatrix{{{1, -1, 0}, {0, -1, 0}, {0, 0, -1}}};
+    case Direction::x: return triplet_rotation("x,-y,-z");
+    case Direction::y: return triplet_rotation("-x,y,-z");
+    case Direction::z: return triplet_rotation("-x,-y,z");
+    case Direction::diagonal: return triplet_rotation("-y,-x,-z");
+    case Direction::hexagonal_a: return triplet_rotation("x-y,-y,-z");
     case Direction::body_diagonal: break;
     }
     return std::nullopt;
 }
 
-std::optional<IntMatrix> rotation_matrix(Direction direction, int order, bool hexagonal_axes)
+std::optional<Rot> rotation_matrix(Direction direction, int order, bool hexagonal_axes)
 {
     if (order == 1)
-        return IDENTITY_MATRIX;
+        return IDENTITY;
     if (order == 2)
         return two_fold_matrix(direction);
     if (direction == Direction::body_diagonal && order == 3)
-        return IntMatrix{{{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}};
+        return triplet_rotation("z,x,y");
     if (direction != Direction::z)
         return std::nullopt;
     if (hexagonal_axes && order == 3)
-        return IntMatrix{{{0, -1, 0}, {1, -1, 0}, {0, 0, 1}}};
+        return triplet_rotation("-y,x-y,z");
     if (hexagonal_axes && order == 6)
-        return IntMatrix{{{1, -1, 0}, {1, 0, 0}, {0, 0, 1}}};
+        return triplet_rotation("x-y,x,z");
     if (!hexagonal_axes && order == 4)
-        return IntMatrix{{{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}};
+        return triplet_rotation("-y,x,z");
     return std::nullopt;
 }
 
-IntVector axis_vector(Direction direction)
+Tran axis_vector(Direction direction)
 {
     switch (direction) {
     case Direction::x: return {1, 0, 0};
@@ -61,7 +70,7 @@ IntVector axis_vector(Direction direction)
     return {};
 }
 
-bool contains(const std::vector<IntVector>& vectors, const IntVector& v)
+bool contains(const std::vector<Tran>& vectors, const Tran& v)
 {
     return std::find(vectors.begin(), vectors.end(), v) != vectors.end();
 }
@@ -69,26 +78,26 @@ bool contains(const std::vector<IntVector>& vectors, const IntVector& v)
 // The shortest lattice translation along an axis: a third or a half of the axis
 // vector where a centring vector lies along it (21 along [1-10] of a C lattice), else
 // the whole vector.
-IntVector lattice_step(Direction direction, const std::vector<IntVector>& centring)
+Tran lattice_step(Direction direction, const std::vector<Tran>& centring)
 {
-    const IntVector axis = axis_vector(direction);
+    const Tran axis = axis_vector(direction);
     for (int divisor : {3, 2}) {
-        IntVector step{};
+        Tran step{};
         for (int i = 0; i < 3; ++i)
-            step[i] = axis[i] * TRANSLATION_UNITS / divisor;
-        if (contains(centring, wrap_translation(step)))
+            step[i] = axis[i] * Op::DEN / divisor;
+        if (contains(centring, translation_op(step).wrap().tran))
             return step;
     }
-    IntVector step{};
+    Tran step{};
     for (int i = 0; i < 3; ++i)
-        step[i] = axis[i] * TRANSLATION_UNITS;
+        step[i] = axis[i] * Op::DEN;
     return step;
 }
 
-std::optional<IntVector> screw_translation(const AxisPart& part, Direction direction,
-                                           const std::vector<IntVector>& centring)
+std::optional<Tran> screw_translation(const AxisPart& part, Direction direction,
+                                      const std::vector<Tran>& centring)
 {
-    IntVector translation = lattice_step(direction, centring);
+    Tran translation = lattice_step(direction, centring);
     for (int& value : translation) {
         if (value * part.screw % part.order != 0)
             return std::nullopt;
@@ -98,38 +107,38 @@ std::optional<IntVector> screw_translation(const AxisPart& part, Direction direc
 }
 
 // The diagonal glide's translation on a plane, half of it for 'd'.
-std::optional<IntVector> diagonal_glide(Direction normal)
+std::optional<Tran> diagonal_glide(Direction normal)
 {
     switch (normal) {
-    case Direction::x: return IntVector{0, HALF, HALF};
-    case Direction::y: return IntVector{HALF, 0, HALF};
-    case Direction::z: return IntVector{HALF, HALF, 0};
-    case Direction::diagonal: return IntVector{HALF, HALF, HALF};
+    case Direction::x: return Tran{0, HALF, HALF};
+    case Direction::y: return Tran{HALF, 0, HALF};
+    case Direction::z: return Tran{HALF, HALF, 0};
+    case Direction::diagonal: return Tran{HALF, HALF, HALF};
     default: return std::nullopt;
     }
 }
 
 // 'e', the double glide of a centred face: half the first axis in the plane, the
 // centring adding the other.
-std::optional<IntVector> double_glide(Direction normal, const std::vector<IntVector>& centring)
+std::optional<Tran> double_glide(Direction normal, const std::vector<Tran>& centring)
 {
-    const std::optional<IntVector> face = diagonal_glide(normal);
+    const std::optional<Tran> face = diagonal_glide(normal);
     if (normal == Direction::diagonal || !face || !contains(centring, *face))
         return std::nullopt;
-    return normal == Direction::x ? IntVector{0, HALF, 0} : IntVector{HALF, 0, 0};
+    return normal == Direction::x ? Tran{0, HALF, 0} : Tran{HALF, 0, 0};
 }
 
-std::optional<IntVector> glide_translation(char letter, Direction normal, bool rhombohedral_axes,
-                                           const std::vector<IntVector>& centring)
+std::optional<Tran> glide_translation(char letter, Direction normal, bool rhombohedral_axes,
+                                      const std::vector<Tran>& centring)
 {
     switch (letter) {
-    case 'm': return IntVector{0, 0, 0};
-    case 'a': return rhombohedral_axes ? std::nullopt : std::optional(IntVector{HALF, 0, 0});
-    case 'b': return rhombohedral_axes ? std::nullopt : std::optional(IntVector{0, HALF, 0});
-    case 'c': return rhombohedral_axes ? IntVector{HALF, HALF, HALF} : IntVector{0, 0, HALF};
+    case 'm': return Tran{0, 0, 0};
+    case 'a': return rhombohedral_axes ? std::nullopt : std::optional(Tran{HALF, 0, 0});
+    case 'b': return rhombohedral_axes ? std::nullopt : std::optional(Tran{0, HALF, 0});
+    case 'c': return rhombohedral_axes ? Tran{HALF, HALF, HALF} : Tran{0, 0, HALF};
     case 'n': return diagonal_glide(normal);
     case 'd': {
-        std::optional<IntVector> glide = diagonal_glide(normal);
+        std::optional<Tran> glide = diagonal_glide(normal);
         if (glide)
             for (int& value : *glide)
                 value /= 2;
@@ -140,71 +149,69 @@ std::optional<IntVector> glide_translation(char letter, Direction normal, bool r
     }
 }
 
-// The generators of one part: its rotation (none for 1) and its plane; false when the
-// part cannot stand along its direction.
+// The generators of one part, each a rotation (proper or improper) carrying its screw or
+// glide translation: the part's rotation (none for 1) and its plane; false when the part
+// cannot stand along its direction.
 bool add_generators(const AxisPart& part, Direction direction, const SymbolParts& symbol,
-                    const std::vector<IntVector>& centring, std::vector<Generator>& generators)
+                    const std::vector<Tran>& centring, std::vector<Op>& generators)
 {
     if (part.order > 1 || part.bar) {
-        const std::optional<IntMatrix> rotation =
+        const std::optional<Rot> rotation =
             rotation_matrix(direction, part.order, symbol.hexagonal_axes);
-        std::optional<IntVector> screw = IntVector{0, 0, 0};
+        std::optional<Tran> screw = Tran{0, 0, 0};
         if (part.screw > 0)
             screw = screw_translation(part, direction, centring);
         if (!rotation || !screw)
             return false;
-        generators.push_back({part.bar ? negate(*rotation) : *rotation, *screw});
+        Op generator{*rotation, *screw};
+        if (part.bar)
+            generator.rot = generator.negated_rot();
+        generators.push_back(generator);
     }
     if (part.plane != 0) {
-        const std::optional<IntMatrix> axis = two_fold_matrix(direction);
-        const std::optional<IntVector> glide =
+        const std::optional<Rot> axis = two_fold_matrix(direction);
+        const std::optional<Tran> glide =
             glide_translation(part.plane, direction, symbol.rhombohedral_axes, centring);
         if (!axis || !glide)
             return false;
-        const IntMatrix mirror = negate(*axis);
-        if (rotate(mirror, *glide) != *glide)
+        Op mirror{*axis, *glide};
+        mirror.rot = mirror.negated_rot();
+        if (Op{mirror.rot, {}}.combine(translation_op(*glide)).tran != *glide)
             return false;  // the glide does not run within the plane
-        generators.push_back({mirror, *glide});
+        generators.push_back(mirror);
     }
     return true;
 }
 
-int order_of(const IntMatrix& rotation)
+int order_of(const Rot& rotation)
 {
-    IntMatrix power = rotation;
+    const Op op{rotation, {}};
     int order = 1;
-    while (power != IDENTITY_MATRIX && order < 6) {
-        power = multiply(power, rotation);
+    for (Op power = op; power.rot != IDENTITY && order < 6; power = op.combine(power))
         ++order;
-    }
     return order;
 }
 
-// Whether `translation` with `rotation` makes the screw or glide `intrinsic`: the mean
-// of the translation over the rotation's powers, sum r^k (t + L) / n, equals it for some
-// lattice vector L. L counts modulo n only.
-bool has_intrinsic(const IntMatrix& rotation, const IntVector& translation,
-                   const IntVector& intrinsic)
+// Whether `translation` with the generator's rotation gives the screw or glide that the
+// generator carries: the operator's n-th power (n the order of the rotation) translates
+// by sum r^k (t + L), which must be n times that screw or glide for some lattice vector
+// L; L counts modulo n only.
+bool has_intrinsic(const Op& generator, const Tran& translation)
 {
-    const int n = order_of(rotation);
-    IntMatrix sum{}, power = IDENTITY_MATRIX;
-    for (int k = 0; k < n; ++k) {
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j)
-                sum[i][j] += power[i][j];
-        power = multiply(power, rotation);
-    }
-    const int modulus = TRANSLATION_UNITS * n;
+    const int n = order_of(generator.rot);
+    const int modulus = Op::DEN * n;
     for (int l0 = 0; l0 < n; ++l0)
         for (int l1 = 0; l1 < n; ++l1)
             for (int l2 = 0; l2 < n; ++l2) {
-                const IntVector lifted{translation[0] + TRANSLATION_UNITS * l0,
-                                       translation[1] + TRANSLATION_UNITS * l1,
-                                       translation[2] + TRANSLATION_UNITS * l2};
-                const IntVector mean = rotate(sum, lifted);
+                const Op lifted{generator.rot, {translation[0] + Op::DEN * l0,
+                                                translation[1] + Op::DEN * l1,
+                                                translation[2] + Op::DEN * l2}};
+                Op power = lifted;
+                for (int k = 1; k < n; ++k)
+                    power = lifted.combine(power);
                 bool equal = true;
                 for (int i = 0; i < 3; ++i)
-                    equal = equal && (mean[i] - n * intrinsic[i]) % modulus == 0;
+                    equal = equal && (power.tran[i] - n * generator.tran[i]) % modulus == 0;
                 if (equal)
                     return true;
             }
@@ -213,58 +220,44 @@ bool has_intrinsic(const IntMatrix& rotation, const IntVector& translation,
 
 // The translations of a generator that give it its screw or glide, on a grid of
 // `step` units, those with fewer and smaller components first.
-std::vector<IntVector> candidate_translations(const Generator& generator, int step)
+std::vector<Tran> candidate_translations(const Op& generator, int step)
 {
-    std::vector<IntVector> candidates;
-    for (int x = 0; x < TRANSLATION_UNITS; x += step)
-        for (int y = 0; y < TRANSLATION_UNITS; y += step)
-            for (int z = 0; z < TRANSLATION_UNITS; z += step)
-                if (has_intrinsic(generator.rotation, {x, y, z}, generator.intrinsic))
+    std::vector<Tran> candidates;
+    for (int x = 0; x < Op::DEN; x += step)
+        for (int y = 0; y < Op::DEN; y += step)
+            for (int z = 0; z < Op::DEN; z += step)
+                if (has_intrinsic(generator, {x, y, z}))
                     candidates.push_back({x, y, z});
-    const auto preference = [](const IntVector& t) {
+    const auto preference = [](const Tran& t) {
         int nonzero = 0, size = 0;
         for (int value : t) {
             nonzero += value != 0 ? 1 : 0;
-            size += std::min(value, TRANSLATION_UNITS - value);
+            size += std::min(value, Op::DEN - value);
         }
         return std::tuple(nonzero, size, t);
     };
-    std::sort(candidates.begin(), candidates.end(), [&](const IntVector& a, const IntVector& b) {
+    std::sort(candidates.begin(), candidates.end(), [&](const Tran& a, const Tran& b) {
         return preference(a) < preference(b);
     });
     return candidates;
 }
 
-// The rotations the generators' rotations generate; empty beyond 48, the most a
-// crystallographic point group has.
-std::vector<IntMatrix> close_rotations(const std::vector<Generator>& generators)
-{
-    std::vector<IntMatrix> rotations{IDENTITY_MATRIX};
-    for (std::size_t i = 0; i < rotations.size() && rotations.size() <= 48; ++i)
-        for (const Generator& generator : generators) {
-            const IntMatrix product = multiply(generator.rotation, rotations[i]);
-            if (std::find(rotations.begin(), rotations.end(), product) == rotations.end())
-                rotations.push_back(product);
-        }
-    return rotations.size() <= 48 ? rotations : std::vector<IntMatrix>{};
-}
-
 // The group the operators and the centring translations generate; nullopt once it has
 // more than `limit` operators, that is once the operators bring in translations that
-// the lattice does not have.
-std::optional<std::vector<ExactOp>> close_group(const std::vector<ExactOp>& generators,
-                                                const std::vector<IntVector>& centring,
-                                                std::size_t limit)
+// the lattice does not have. gemmi's closure assumes the centring complete and compares
+// rotations only, so it cannot tell such generators apart.
+std::optional<std::vector<Op>> close_group(const std::vector<Op>& generators,
+                                           const std::vector<Tran>& centring, std::size_t limit)
 {
-    std::set<ExactOp> found;
-    std::vector<ExactOp> group;
-    for (const IntVector& vector : centring) {
-        found.insert({IDENTITY_MATRIX, vector});
-        group.push_back({IDENTITY_MATRIX, vector});
+    std::set<Op> found;
+    std::vector<Op> group;
+    for (const Tran& vector : centring) {
+        found.insert(translation_op(vector));
+        group.push_back(translation_op(vector));
     }
     for (std::size_t i = 0; i < group.size(); ++i)
-        for (const ExactOp& generator : generators) {
-            const ExactOp product = compose(generator, group[i]);
+        for (const Op& generator : generators) {
+            const Op product = generator * group[i];
             if (found.insert(product).second) {
                 group.push_back(product);
                 if (group.size() > limit)
@@ -274,27 +267,31 @@ std::optional<std::vector<ExactOp>> close_group(const std::vector<ExactOp>& gene
     return group;
 }
 
-bool fixes(const ExactOp& op, const IntVector& point)
+// The operator seen from an origin moved to `point`: t' = t + (r - 1) point.
+Op shifted(const Op& op, const Tran& point)
 {
-    const IntVector image = rotate(op.rotation, point);
-    for (int i = 0; i < 3; ++i)
-        if ((image[i] + op.translation[i] - point[i]) % TRANSLATION_UNITS != 0)
-            return false;
-    return true;
+    Op moved = op;
+    for (int i = 0; i < 3; ++i) {
+        moved.tran[i] -= point[i];
+        for (int j = 0; j < 3; ++j)
+            moved.tran[i] += op.rot[i][j] / Op::DEN * point[j];
+    }
+    return moved.wrap();
 }
 
 // Whether some point lies on 2-fold rotation axes along x, y and z at once: I 2 2 2
 // and I 2 3 have such points, I 21 21 21 and I 21 3, with the same axes in the same
 // directions but none of them meeting, do not.
-bool has_222_point(const std::vector<ExactOp>& group)
+bool has_222_point(const std::vector<Op>& group)
 {
-    const Direction axes[] = {Direction::x, Direction::y, Direction::z};
-    for (int x = 0; x < TRANSLATION_UNITS; x += QUARTER / 2)
-        for (int y = 0; y < TRANSLATION_UNITS; y += QUARTER / 2)
-            for (int z = 0; z < TRANSLATION_UNITS; z += QUARTER / 2) {
-                const auto on_axis = [&](Direction axis) {
-                    return std::any_of(group.begin(), group.end(), [&](const ExactOp& op) {
-                        return op.rotation == *two_fold_matrix(axis) && fixes(op, {x, y, z});
+    const Rot axes[] = {*two_fold_matrix(Direction::x), *two_fold_matrix(Direction::y),
+                        *two_fold_matrix(Direction::z)};
+    for (int x = 0; x < Op::DEN; x += QUARTER / 2)
+        for (int y = 0; y < Op::DEN; y += QUARTER / 2)
+            for (int z = 0; z < Op::DEN; z += QUARTER / 2) {
+                const auto on_axis = [&](const Rot& axis) {
+                    return std::any_of(group.begin(), group.end(), [&](const Op& op) {
+                        return op.rot == axis && shifted(op, {x, y, z}).tran == Tran{};
                     });
                 };
                 if (std::all_of(std::begin(axes), std::end(axes), on_axis))
@@ -318,29 +315,29 @@ bool is_i_21_symbol(const SymbolParts& symbol)
 // Depth-first search for a translation of each generator, in order, that keeps the
 // group generated so far finite; the first complete choice wins.
 struct PlacementSearch {
-    const std::vector<Generator>& generators;
-    std::vector<std::vector<IntVector>> candidates;
-    const std::vector<IntVector>& centring;
+    const std::vector<Op>& generators;
+    std::vector<std::vector<Tran>> candidates;
+    const std::vector<Tran>& centring;
     std::size_t order;
     bool forbid_222_points;
-    std::vector<ExactOp> chosen;
+    std::vector<Op> chosen;
 
-    std::optional<std::vector<ExactOp>> complete_group() const
+    std::optional<std::vector<Op>> complete_group() const
     {
-        std::optional<std::vector<ExactOp>> group = close_group(chosen, centring, order);
+        std::optional<std::vector<Op>> group = close_group(chosen, centring, order);
         if (!group || group->size() != order || (forbid_222_points && has_222_point(*group)))
             return std::nullopt;
         return group;
     }
 
-    std::optional<std::vector<ExactOp>> place(std::size_t next)
+    std::optional<std::vector<Op>> place(std::size_t next)
     {
         if (next == generators.size())
             return complete_group();
-        for (const IntVector& translation : candidates[next]) {
-            chosen.push_back({generators[next].rotation, translation});
+        for (const Tran& translation : candidates[next]) {
+            chosen.push_back({generators[next].rot, translation});
             if (close_group(chosen, centring, order))
-                if (std::optional<std::vector<ExactOp>> group = place(next + 1))
+                if (std::optional<std::vector<Op>> group = place(next + 1))
                     return group;
             chosen.pop_back();
         }
@@ -348,119 +345,100 @@ struct PlacementSearch {
     }
 };
 
-// The operators seen from an origin moved to `point`: t' = t + (r - 1) point.
-ExactOp shifted(const ExactOp& op, const IntVector& point)
-{
-    IntVector translation = rotate(op.rotation, point);
-    for (int i = 0; i < 3; ++i)
-        translation[i] += op.translation[i] - point[i];
-    return {op.rotation, wrap_translation(translation)};
-}
-
 // Where the origin may go: a centre of symmetry of a centrosymmetric group, anywhere
 // on the 1/24 grid otherwise.
-std::vector<IntVector> origin_candidates(const std::vector<ExactOp>& group, bool centric)
+std::vector<Tran> origin_candidates(const std::vector<Op>& group, bool centric)
 {
-    std::vector<IntVector> points;
+    std::vector<Tran> points;
     if (!centric) {
-        for (int x = 0; x < TRANSLATION_UNITS; ++x)
-            for (int y = 0; y < TRANSLATION_UNITS; ++y)
-                for (int z = 0; z < TRANSLATION_UNITS; ++z)
+        for (int x = 0; x < Op::DEN; ++x)
+            for (int y = 0; y < Op::DEN; ++y)
+                for (int z = 0; z < Op::DEN; ++z)
                     points.push_back({x, y, z});
         return points;
     }
-    for (const ExactOp& op : group) {
-        if (op.rotation != negate(IDENTITY_MATRIX) ||
-            std::any_of(op.translation.begin(), op.translation.end(), [](int t) { return t % 2; }))
+    for (const Op& op : group) {
+        if (op.rot != Op::identity().negated_rot() ||
+            std::any_of(op.tran.begin(), op.tran.end(), [](int t) { return t % 2; }))
             continue;
         for (int corner = 0; corner < 8; ++corner)
-            points.push_back(wrap_translation({op.translation[0] / 2 + HALF * (corner & 1),
-                                               op.translation[1] / 2 + HALF * (corner >> 1 & 1),
-                                               op.translation[2] / 2 + HALF * (corner >> 2 & 1)}));
+            points.push_back({op.tran[0] / 2 + HALF * (corner & 1),
+                              op.tran[1] / 2 + HALF * (corner >> 1 & 1),
+                              op.tran[2] / 2 + HALF * (corner >> 2 & 1)});
     }
     return points;
 }
 
 // How well a point suits the origin: the order of its site symmetry, then the number of
 // the symbol's own elements through it, then nearness to the present origin.
-std::tuple<int, int, int> origin_merit(const std::vector<ExactOp>& group, const IntVector& point,
-                                       const std::vector<Generator>& generators)
+std::tuple<int, int, int> origin_merit(const std::vector<Op>& group, const Tran& point,
+                                       const std::vector<Op>& generators)
 {
     int site_symmetry = 0, named = 0;
-    for (const ExactOp& op : group) {
-        const ExactOp moved = shifted(op, point);
-        site_symmetry += moved.translation == IntVector{0, 0, 0} ? 1 : 0;
-        for (const Generator& generator : generators)
-            if (moved.rotation == generator.rotation && moved.translation == generator.intrinsic)
-                ++named;
+    for (const Op& op : group) {
+        const Op moved = shifted(op, point);
+        site_symmetry += moved.tran == Tran{} ? 1 : 0;
+        named += static_cast<int>(std::count(generators.begin(), generators.end(), moved));
     }
     int distance = 0;
     for (int value : point)
-        distance += std::min(value, TRANSLATION_UNITS - value);
+        distance += std::min(value, Op::DEN - value);
     return {site_symmetry, named, -distance};
 }
 
-std::vector<ExactOp> move_origin(const std::vector<ExactOp>& group, bool centric,
-                                 const std::vector<Generator>& generators)
+std::vector<Op> move_origin(const std::vector<Op>& group, bool centric,
+                            const std::vector<Op>& generators)
 {
-    IntVector best{};
+    Tran best{};
     std::tuple<int, int, int> best_merit = origin_merit(group, best, generators);
-    for (const IntVector& point : origin_candidates(group, centric)) {
+    for (const Tran& point : origin_candidates(group, centric)) {
         const std::tuple<int, int, int> merit = origin_merit(group, point, generators);
         if (merit > best_merit) {
             best = point;
             best_merit = merit;
         }
     }
-    std::vector<ExactOp> moved;
-    for (const ExactOp& op : group)
+    std::vector<Op> moved;
+    for (const Op& op : group)
         moved.push_back(shifted(op, best));
     // Identity first, then the other centring translations, then the rest.
     std::sort(moved.begin(), moved.end());
     std::stable_partition(moved.begin(), moved.end(),
-                          [](const ExactOp& op) { return op.rotation == IDENTITY_MATRIX; });
+                          [](const Op& op) { return op.rot == IDENTITY; });
     return moved;
 }
 
-// The lattice's centring translations, the zero translation first; none on
-// rhombohedral axes.
-std::vector<IntVector> centring_vectors(const SymbolParts& symbol)
-{
-    switch (symbol.rhombohedral_axes ? 'P' : symbol.lattice) {
-    case 'A': return {{0, 0, 0}, {0, HALF, HALF}};
-    case 'B': return {{0, 0, 0}, {HALF, 0, HALF}};
-    case 'C': return {{0, 0, 0}, {HALF, HALF, 0}};
-    case 'I': return {{0, 0, 0}, {HALF, HALF, HALF}};
-    case 'F': return {{0, 0, 0}, {0, HALF, HALF}, {HALF, 0, HALF}, {HALF, HALF, 0}};
-    case 'R': return {{0, 0, 0}, {16, 8, 8}, {8, 16, 16}};  // obverse: (2/3, 1/3, 1/3)
-    default: return {{0, 0, 0}};
-    }
-
 }  // namespace
 
-}
-
-std::optional<std::vector<ExactOp>> build_group(const SymbolParts& symbol)
+std::optional<std::vector<Op>> build_group(const SymbolParts& symbol)
 {
-    const std::vector<IntVector> centring = centring_vectors(symbol);
-    std::vector<Generator> generators;
+    // The lattice's centring translations, the zero translation first; none on
+    // rhombohedral axes.
+    const std::vector<Tran> centring =
+        gemmi::centring_vectors(symbol.rhombohedral_axes ? 'P' : symbol.lattice);
+    std::vector<Op> generators;
     for (std::size_t i = 0; i < symbol.parts.size(); ++i)
         if (!add_generators(symbol.parts[i], symbol.directions[i], symbol, centring, generators))
             return std::nullopt;
-    const std::vector<IntMatrix> rotations = close_rotations(generators);
-    if (rotations.empty())
+    // The point group: the generators' rotations closed; 48 operators at most.
+    std::vector<Op> rotations;
+    for (const Op& generator : generators)
+        rotations.push_back({generator.rot, {}});
+    const std::optional<std::vector<Op>> point_group = close_group(rotations, {{0, 0, 0}}, 48);
+    if (!point_group)
         return std::nullopt;
-    const bool centric = std::find(rotations.begin(), rotations.end(),
-                                   negate(IDENTITY_MATRIX)) != rotations.end();
+    const Op inversion{Op::identity().negated_rot(), {}};
+    const bool centric =
+        std::find(point_group->begin(), point_group->end(), inversion) != point_group->end();
     // Translations are quarters of a cell edge, sixths on hexagonal and rhombohedral axes.
     const int step = symbol.lattice == 'R' || symbol.hexagonal_axes ? 4 : QUARTER;
-    PlacementSearch search{generators, {}, centring, rotations.size() * centring.size(),
+    PlacementSearch search{generators, {}, centring, point_group->size() * centring.size(),
                            is_i_21_symbol(symbol), {}};
-    for (const Generator& generator : generators)
+    for (const Op& generator : generators)
         search.candidates.push_back(candidate_translations(generator, step));
     if (centric)
-        search.chosen.push_back({negate(IDENTITY_MATRIX), {0, 0, 0}});
-    const std::optional<std::vector<ExactOp>> group = search.place(0);
+        search.chosen.push_back(inversion);
+    const std::optional<std::vector<Op>> group = search.place(0);
     if (!group)
         return std::nullopt;
     return move_origin(*group, centric, generators);

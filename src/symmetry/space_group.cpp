@@ -2,7 +2,6 @@
 
 #include "common/trim.hpp"
 
-#include "symmetry/exact_op.hpp"
 #include "symmetry/group_from_parts.hpp"
 #include "symmetry/symbol_parts.hpp"
 
@@ -14,19 +13,6 @@
 namespace grix {
 namespace {
 
-static_assert(gemmi::Op::DEN == TRANSLATION_UNITS);
-
-std::vector<std::string_view> words_of(std::string_view text)
-{
-    std::vector<std::string_view> words;
-    while (!(text = trim_space(text)).empty()) {
-        const std::size_t end = std::min(text.find(' '), text.size());
-        words.push_back(text.substr(0, end));
-        text.remove_prefix(end);
-    }
-    return words;
-}
-
 // Whether a table entry is the setting the symbol names: the same parts; origin choice
 // 2 where there are two; hexagonal axes for an R lattice unless rhombohedral ones are
 // asked for.
@@ -34,12 +20,14 @@ bool names_setting(const char* hm, char ext, const SymbolParts& symbol)
 {
     if (ext == '1' || (ext == 'R') != symbol.rhombohedral_axes)
         return false;
-    const std::vector<std::string_view> words = words_of(hm);
+    const std::vector<std::string_view> words = split_words(hm);
     return words.size() == symbol.names.size() + 1 &&
            words[0] == std::string_view(&symbol.lattice, 1) &&
            std::equal(symbol.names.begin(), symbol.names.end(), words.begin() + 1);
 }
 
+// gemmi's own lookup by name will not do: it ignores blanks ("P21/c" is read), takes
+// origin choice 1 and chooses the axes of an R lattice by the cell's angles.
 const gemmi::SpaceGroup* find_table_setting(const SymbolParts& symbol)
 {
     for (const gemmi::SpaceGroup& entry : gemmi::spacegroup_tables::main)
@@ -52,61 +40,52 @@ const gemmi::SpaceGroup* find_table_setting(const SymbolParts& symbol)
     return nullptr;
 }
 
-std::vector<ExactOp> table_operators(const gemmi::SpaceGroup& entry)
+std::vector<gemmi::Op> table_operators(const gemmi::SpaceGroup& entry)
 {
-    std::vector<ExactOp> ops;
-    for (const gemmi::Op op : entry.operations()) {
-        ExactOp exact{};
-        for (int i = 0; i < 3; ++i) {
-            for (int j = 0; j < 3; ++j)
-                exact.rotation[i][j] = op.rot[i][j] / gemmi::Op::DEN;
-            exact.translation[i] = op.tran[i];
-        }
-        exact.translation = wrap_translation(exact.translation);
-        ops.push_back(exact);
-    }
+    std::vector<gemmi::Op> ops;
+    for (const gemmi::Op op : entry.operations())
+        ops.push_back(op);
     return ops;
 }
 
-std::vector<ExactOp> exact_operators(const std::vector<SymmetryOp>& ops)
+// The ITA number where the operators are exactly those of a setting that CCP4 numbers
+// by the ITA number alone, else 0. Where the tables hold the same operators under two
+// names ("C c c a" and "C c c b"), the first is the one CCP4 numbers if either is, so
+// the first setting found decides.
+int ccp4_number(const gemmi::SpaceGroup* setting)
 {
-    std::vector<ExactOp> exact;
-    for (const SymmetryOp& op : ops) {
-        IntVector translation{};
-        for (int i = 0; i < 3; ++i)
-            translation[i] = static_cast<int>(std::lround(op.translation[i] * TRANSLATION_UNITS));
-        exact.push_back({op.rotation, wrap_translation(translation)});
-    }
-    return exact;
+    return setting && setting->ccp4 == setting->number ? setting->number : 0;
 }
 
-// The first table setting with these operators; with `ccp4_only`, only the settings
-// that CCP4 numbers by the ITA number alone.
-const gemmi::SpaceGroup* find_table_group(std::vector<ExactOp> ops, bool ccp4_only)
+SymmetryOp symmetry_op(const gemmi::Op& op)
 {
-    std::sort(ops.begin(), ops.end());
-    for (const gemmi::SpaceGroup& entry : gemmi::spacegroup_tables::main) {
-        if ((ccp4_only && entry.ccp4 != entry.number) ||
-            static_cast<std::size_t>(entry.operations().order()) != ops.size())
-            continue;
-        std::vector<ExactOp> theirs = table_operators(entry);
-        std::sort(theirs.begin(), theirs.end());
-        if (theirs == ops)
-            return &entry;
+    SymmetryOp symmetry{};
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j)
+            symmetry.rotation[i][j] = op.rot[i][j] / gemmi::Op::DEN;
+        symmetry.translation[i] = double(op.tran[i]) / gemmi::Op::DEN;
     }
-    return nullptr;
+    return symmetry;
 }
 
-SpaceGroup make_space_group(std::string_view symbol, const std::vector<ExactOp>& ops)
+gemmi::Op gemmi_op(const SymmetryOp& op)
 {
-    const gemmi::SpaceGroup* standard = find_table_group(ops, true);
-    SpaceGroup group{std::string(symbol), standard ? standard->number : 0, {}};
-    for (const ExactOp& op : ops)
-        group.ops.push_back({op.rotation,
-                             {double(op.translation[0]) / TRANSLATION_UNITS,
-                              double(op.translation[1]) / TRANSLATION_UNITS,
-                              double(op.translation[2]) / TRANSLATION_UNITS}});
-    return group;
+    gemmi::Op exact{};
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j)
+            exact.rot[i][j] = op.rotation[i][j] * gemmi::Op::DEN;
+        exact.tran[i] = static_cast<int>(std::lround(op.translation[i] * gemmi::Op::DEN));
+    }
+    return exact.wrap();
+}
+
+SpaceGroup make_space_group(std::string_view symbol, const std::vector<gemmi::Op>& ops)
+{
+    const gemmi::GroupOps group = gemmi::split_centering_vectors(ops);
+    SpaceGroup made{std::string(symbol), ccp4_number(gemmi::find_spacegroup_by_ops(group)), {}};
+    for (const gemmi::Op& op : ops)
+        made.ops.push_back(symmetry_op(op));
+    return made;
 }
 
 // A table symbol as the package writes it: no bar on the cubic 3 after a mirror or
@@ -114,7 +93,7 @@ SpaceGroup make_space_group(std::string_view symbol, const std::vector<ExactOp>&
 std::string package_spelling(const gemmi::SpaceGroup& entry)
 {
     std::string spelling;
-    const std::vector<std::string_view> words = words_of(entry.hm);
+    const std::vector<std::string_view> words = split_words(entry.hm);
     for (std::size_t i = 0; i < words.size(); ++i) {
         const bool after_plane =
             i == 2 && std::string_view("mabcnde").find(words[1][0]) != std::string_view::npos;
@@ -145,7 +124,7 @@ std::optional<SpaceGroup> space_group_from_parts(std::string_view text)
     const std::optional<SymbolParts> parts = split_symbol(symbol);
     if (!parts)
         return std::nullopt;
-    const std::optional<std::vector<ExactOp>> ops = build_group(*parts);
+    const std::optional<std::vector<gemmi::Op>> ops = build_group(*parts);
     if (!ops)
         return std::nullopt;
     return make_space_group(symbol, *ops);
@@ -153,26 +132,17 @@ std::optional<SpaceGroup> space_group_from_parts(std::string_view text)
 
 SpaceGroup patterson_group(const SpaceGroup& group)
 {
-    std::vector<std::array<std::array<int, 3>, 3>> rotations;
-    std::vector<std::array<double, 3>> centring;
-    for (const SymmetryOp& op : group.ops) {
-        if (op.rotation == IDENTITY_MATRIX)
-            centring.push_back(op.translation);
-        if (std::find(rotations.begin(), rotations.end(), op.rotation) == rotations.end())
-            rotations.push_back(op.rotation);
-    }
-    for (std::size_t i = 0, count = rotations.size(); i < count; ++i)
-        if (std::find(rotations.begin(), rotations.end(), negate(rotations[i])) == rotations.end())
-            rotations.push_back(negate(rotations[i]));
-    SpaceGroup patterson;
-    for (const std::array<double, 3>& translation : centring)
-        for (const auto& rotation : rotations)
-            patterson.ops.push_back({rotation, translation});
-    const std::vector<ExactOp> exact = exact_operators(patterson.ops);
-    const gemmi::SpaceGroup* standard = find_table_group(exact, true);
-    const gemmi::SpaceGroup* any = standard ? standard : find_table_group(exact, false);
-    patterson.number = standard ? standard->number : 0;
-    patterson.symbol = any ? package_spelling(*any) : "";
+    std::vector<gemmi::Op> ops;
+    for (const SymmetryOp& op : group.ops)
+        ops.push_back(gemmi_op(op));
+    // The group's rotations in their order, the identity first, with their translations
+    // dropped and the inversion added; each of them with each centring translation.
+    gemmi::GroupOps patterson_ops = gemmi::split_centering_vectors(ops).derive_symmorphic();
+    patterson_ops.add_inversion();
+    const gemmi::SpaceGroup* setting = gemmi::find_spacegroup_by_ops(patterson_ops);
+    SpaceGroup patterson{setting ? package_spelling(*setting) : "", ccp4_number(setting), {}};
+    for (const gemmi::Op op : patterson_ops)
+        patterson.ops.push_back(symmetry_op(op));
     return patterson;
 }
 

@@ -5,24 +5,6 @@
 namespace grix {
 namespace {
 
-std::vector<std::string_view> split_words(std::string_view text)
-{
-    std::vector<std::string_view> words;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        if (text[start] == ' ' || text[start] == '\t') {
-            ++start;
-            continue;
-        }
-        std::size_t end = start;
-        while (end < text.size() && text[end] != ' ' && text[end] != '\t')
-            ++end;
-        words.push_back(text.substr(start, end - start));
-        start = end;
-    }
-    return words;
-}
-
 bool is_digit(char c)
 {
     return c >= '0' && c <= '9';
@@ -170,6 +152,24 @@ void complete_monoclinic(std::vector<AxisPart>& parts)
 }
 
 }  // namespace
+
+std::vector<std::string_view> split_words(std::string_view text)
+{
+    std::vector<std::string_view> words;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        if (text[start] == ' ' || text[start] == '\t') {
+            ++start;
+            continue;
+        }
+        std::size_t end = start;
+        while (end < text.size() && text[end] != ' ' && text[end] != '\t')
+            ++end;
+        words.push_back(text.substr(start, end - start));
+        start = end;
+    }
+    return words;
+}
 
 std::optional<SymbolParts> split_symbol(std::string_view text)
 {

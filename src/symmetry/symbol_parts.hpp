@@ -34,6 +34,9 @@ struct SymbolParts {
                                      // bar of the cubic 3 written, letters in lower case
 };
 
+// The words of a symbol, between blanks and tabs.
+std::vector<std::string_view> split_words(std::string_view text);
+
 // The parts of a symbol, or nullopt when it is not a symbol of one of the crystal
 // families (a bad part, a part in a place where it cannot stand, a lattice letter that
 // the family does not have).
