@@ -59,11 +59,13 @@ warnings=$(gzip -dc "$root/usr/share/man/man1/grix.1.gz" | groff -man -Tutf8 -ww
 
 # Batch mode converts silently in every format the usage text lists; each run gets a
 # fresh copy of the example.
-mapfile -t formats < <("$grix" --help | awk '/^  -[a-z], -/ {
-    option = $2; file = $3
-    if ($3 == "N") { option = option " 3"; file = $4 }
-    if (sub(/^expnam\./, "", file)) print option ":" file }')
-[ ${#formats[@]} -ge 5 ] || fail "grix --help lists ${#formats[@]} output formats"
+mapfile -t formats < <("$grix" --help | awk '/^  -/ {
+    for (f = 2; f <= NF; ++f) if ($f ~ /^expnam\./) break
+    if (f > NF) next
+    option = $(f - 1); file = $f
+    if (option == "N") option = $(f - 2) " 3"
+    sub(/^expnam\./, "", file); print option ":" file }')
+[ ${#formats[@]} -ge 8 ] || fail "grix --help lists ${#formats[@]} output formats"
 for format in "${formats[@]}"; do
     options=${format%%:*}
     extension=${format##*:}
