@@ -144,19 +144,31 @@ TEST(FileSafety, AFailedRunKeepsTheOldOutputAndLeavesNoTemporaryFile)
 }
 
 // Replacing by a rename needs no write permission on the file itself: the user must
-// have it all the same. (Root may write any file, so only others can see this.)
+// have it all the same. Root may write any file, so root makes this run as nobody.
 TEST(FileSafety, AFileTheUserMayNotWriteIsNotReplaced)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes any file";
     const ScratchDir dir;
     write_inputs(dir);
-    write_file_bytes(dir.file("run.map"), "kept");
-    fs::permissions(dir.file("run.map"), fs::perms::owner_read);
-    const RunResult result = run_grix({"-w", dir.file("run")});
-    EXPECT_EQ(result.err, "Can't open " + dir.file("run.map") + " for output.\n  " +
-                              dir.file("run.map") + ": Permission denied\n");
-    EXPECT_EQ(read_file_bytes(dir.file("run.map")), "kept");
+    const std::string target = dir.file("run.map");
+    write_file_bytes(target, "kept");
+    fs::permissions(target, fs::perms::owner_read);
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
+    }
+    const int status = run_in_child([&] {
+        if (root && !become_nobody())
+            return CANNOT_TEST;
+        const RunResult result = run_grix({"-w", dir.file("run")});
+        return result.err == "Can't open " + target + " for output.\n  " + target +
+                                 ": Permission denied\n"
+                   ? 0
+                   : 1;
+    });
+    if (exited_with(status, CANNOT_TEST))
+        GTEST_SKIP() << "nobody cannot reach the working directory";
+    EXPECT_TRUE(exited_with(status, 0));
+    EXPECT_EQ(read_file_bytes(target), "kept");
 }
 
 TEST(FileSafety, DevicesAreWrittenDirectlyAndFailuresNameTheReason)
