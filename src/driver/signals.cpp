@@ -2,6 +2,7 @@
 
 #include "writers/output_file.hpp"
 
+#include <cerrno>
 #include <csignal>
 
 #if !defined(_WIN32)
@@ -13,11 +14,14 @@ namespace {
 
 #if !defined(_WIN32)
 // Only what is safe in a signal handler: unlink, then the default action raised again.
+// errno is left as it was, as a handler must leave it.
 extern "C" void end_by_signal(int number)
 {
+    const int error = errno;
     remove_temporary_output();
     std::signal(number, SIG_DFL);
     std::raise(number);
+    errno = error;
 }
 #endif
 
