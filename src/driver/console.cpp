@@ -8,6 +8,20 @@
 #include <ostream>
 
 namespace grix {
+namespace {
+
+// No name or choice comes near this length; an endless answer (a NUL device as standard
+// input) ends here instead of filling the memory.
+constexpr std::size_t MAX_ANSWER_BYTES = 65536;
+
+// White space as scanf "%s" sees it in the C locale; every other byte, a NUL too, is
+// part of the word.
+bool is_blank(int c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+}  // namespace
 
 void print_to(std::ostream& stream, const char* fmt, ...)
 {
@@ -20,8 +34,16 @@ void print_to(std::ostream& stream, const char* fmt, ...)
 std::string read_word(Console& console, const char* what)
 {
     console.out.flush();
+    std::istream& in = console.in;
+    in >> std::ws;
     std::string word;
-    if (!(console.in >> word))
+    for (int next = in.peek(); next != std::char_traits<char>::eof() && !is_blank(next);
+         next = in.peek()) {
+        if (word.size() == MAX_ANSWER_BYTES)
+            throw FatalError(printf_text("Answer longer than %zu bytes.\n", MAX_ANSWER_BYTES));
+        word.push_back(static_cast<char>(in.get()));
+    }
+    if (word.empty())
         throw FatalError(printf_text("End of input while waiting for %s.\n", what));
     return word;
 }

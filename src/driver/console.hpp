@@ -19,8 +19,9 @@ struct Console {
 // printf formatting onto a stream.
 void print_to(std::ostream& stream, const char* fmt, ...) GRIX_PRINTF_FORMAT(2, 3);
 
-// Reads one blank-delimited word, as scanf "%s" does. Standard output is flushed
-// first so the prompt is seen; the end of input ends the run, naming `what` was asked.
+// Reads one blank-delimited word, as scanf "%s" does, but whole: a NUL byte is part of
+// it. Standard output is flushed first so the prompt is seen; the end of input ends the
+// run, naming `what` was asked, and so does a word longer than 64 KiB.
 std::string read_word(Console& console, const char* what);
 
 // Reads one word and takes it as a whole number: optional sign, decimal digits, nothing

@@ -8,6 +8,11 @@ std::optional<InputFile> open_first(const std::vector<std::string>& names,
                                     std::vector<FailedOpen>& failures)
 {
     for (const std::string& name : names) {
+        // The system would see the name only up to the NUL, another file's name.
+        if (name.find('\0') != std::string::npos) {
+            failures.push_back({name, EINVAL});
+            continue;
+        }
         errno = 0;
         std::ifstream stream(name, std::ios::binary);
         if (stream.is_open())

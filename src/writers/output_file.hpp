@@ -1,7 +1,8 @@
-// The output file of every writer. A regular file is written under a temporary name
-// beside its target and renamed onto it only when everything was written and closed
-// without error, so a run that fails leaves the old file (or none) in place; every
-// write and the close are checked, so a full disk never passes as success.
+// The output file of every writer. A regular file is written under a temporary name and
+// put in place of its target only when everything was written and closed without error,
+// so a run that fails leaves the old file (or none) in place; every write and the close
+// are checked, so a full disk never passes as success. A replaced file keeps what makes
+// it that file: its permission bits, owner, group and other names.
 #pragma once
 
 #include <cstddef>
@@ -26,7 +27,10 @@ public:
     std::string name;       // as given, for messages
     std::string target;     // the file replaced: a symbolic link's target
     std::string temporary;  // where the bytes go until they are complete; empty when
-                            // the target is written directly (a device or a FIFO)
+                            // the target is written directly (a device, a FIFO, a
+                            // descriptor)
+    bool copy_over = false; // the finished temporary is copied over the target, which
+                            // keeps its inode, rather than renamed onto it
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream{nullptr, &std::fclose};
 };
 
@@ -35,6 +39,8 @@ inline constexpr std::size_t OUTPUT_CHUNK_BYTES = 1 << 20;
 
 // Opens the output `name`. A name that is the same file as one of `inputs` (links
 // followed), or that cannot be opened, ends the run before anything is written.
+// /dev/stdout, /dev/stderr, /dev/fd/N and /proc/self/fd/N (also reached through links)
+// stand for the descriptor as it is open: written from where it stands, never replaced.
 OutputFile open_output_file(const std::string& name, OutputMode mode,
                             std::span<const std::string> inputs = {});
 
@@ -45,9 +51,12 @@ void write_output(OutputFile& file, std::string_view text);
 // Hands `text` to the file and empties it once it holds OUTPUT_CHUNK_BYTES or more.
 void write_when_full(OutputFile& file, std::string& text);
 
-// Flushes and closes the file, then puts it in place of its target (keeping the
-// target's permission bits); a failure ends the run with a message naming the file.
-// Called once for a file.
+// Flushes and closes the file, then puts it in place of its target; a failure ends the
+// run with a message naming the file. Called once for a file.
 void close_output_file(OutputFile& file);
+
+// Removes the temporary file of the output being written, if there is one. Safe to call
+// from a signal handler: it only unlinks a name recorded before.
+void remove_temporary_output() noexcept;
 
 }  // namespace grix

@@ -4,9 +4,13 @@
 #include "support/map_fixture.hpp"
 #include "support/run_capture.hpp"
 
+#include <filesystem>
+#include <iterator>
+
 #include <gtest/gtest.h>
 
 using namespace grix;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -99,6 +103,44 @@ TEST(Answers, OutputFileNameLength)
                                       ": No such file or directory\n");
         }
     }
+}
+
+// An answer holding a NUL byte is taken whole: no name or choice is cut at the NUL.
+TEST(Answers, ANulByteIsPartOfTheAnswer)
+{
+    const ScratchDir dir;
+    const std::string expnam = write_run_files(dir, make_map_header(3, 2, 2), 2);
+    const std::string nul(1, '\0');
+    const std::string out = dir.file("out");
+    RunResult result = run_grix({}, expnam + "\nfclc" + nul + "\nfclc\nxd" + nul + "\nxd\n2" +
+                                        nul + "\n2\n" + out + nul + "evil.grd\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "Can't open " + out + " for output.\n  " + out + ": Invalid argument\n");
+    EXPECT_EQ(count_of(result.out, "Type must be one of DELF"), 1u);
+    EXPECT_EQ(count_of(result.out, "Type must be one of ASCII"), 1u);
+    EXPECT_EQ(count_of(result.out, "Which phase is the fourier map from (1 - 2): "), 2u);
+    EXPECT_FALSE(fs::exists(out));
+
+    result = run_grix({}, expnam + nul + "x\nfclc\nxd\n" + out + "\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err.rfind("Could not find Fourier map file.\n", 0), 0u);
+    EXPECT_NE(result.err.find("Invalid argument"), std::string::npos);
+}
+
+// An answer over 64 KiB ends the run at once, at any question; one of 64 KiB is an answer.
+TEST(Answers, AnAnswerOver64KiBEndsTheRun)
+{
+    const ScratchDir dir;
+    const std::string expnam = write_run_files(dir, make_map_header(3, 2, 2));
+    const std::string longest(65536, 'x');
+    EXPECT_EQ(run_grix({}, longest + "\n").err, "End of input while waiting for the map type.\n");
+    for (const std::string& before : {std::string(), expnam + "\nfclc\nxd\n"}) {
+        const RunResult result = run_grix({}, before + longest + "x\n");
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "Answer longer than 65536 bytes.\n");
+    }
+    EXPECT_EQ(run_grix({}, std::string(1 << 20, '\0')).err, "Answer longer than 65536 bytes.\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
 }
 
 }  // namespace
