@@ -239,4 +239,16 @@ void check_output_grid_size(std::uint64_t points, const MapHeader& header)
                                      static_cast<unsigned long long>(map_points)));
 }
 
+CartesianGrid lay_cartesian_grid(const Cell& cell, const MapHeader& header)
+{
+    const CartesianBox box = cartesian_box(cell, header);
+    const GridCounts counts = count_grid_points(box);
+    // The counts are not negative and their product fits 64 bits.
+    check_output_grid_size(static_cast<std::uint64_t>(counts.nx) *
+                               static_cast<std::uint64_t>(counts.ny) *
+                               static_cast<std::uint64_t>(counts.nz),
+                           header);
+    return {box, counts};
+}
+
 }  // namespace grix

@@ -32,6 +32,13 @@ struct GridCounts {
     std::int32_t nx, ny, nz;
 };
 
+// The Cartesian grid that the resampling formats fill: the box around the map and its
+// point counts.
+struct CartesianGrid {
+    CartesianBox box;
+    GridCounts counts;
+};
+
 // The fractional axis (0 x, 1 y, 2 z) that the across, down and section directions run
 // along for the section direction `msect`. Any msect but 1, 2 or 3 ends the run.
 const std::array<int, 3>& direction_axes(std::int32_t msect);
@@ -141,5 +148,9 @@ GridCounts count_grid_points(const CartesianBox& box);
 // damaged header asks for, ends the run before anything is written. `points` is the
 // grid's exact count; a count beyond 64 bits is for the caller to refuse.
 void check_output_grid_size(std::uint64_t points, const MapHeader& header);
+
+// The Cartesian grid around the map: cartesian_box, count_grid_points and
+// check_output_grid_size, whose refusals end the run.
+CartesianGrid lay_cartesian_grid(const Cell& cell, const MapHeader& header);
 
 }  // namespace grix

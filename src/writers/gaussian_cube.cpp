@@ -208,9 +208,9 @@ void emit_gaussian_cube(const WholeCell& cell, std::string_view title, const Tex
     emit_cube(cell, title, 1, sink);
 }
 
-void write_gaussian_cube(const Conversion& conversion, OutputFile& file)
+void write_gaussian_cube(const WholeCellConversion& conversion, OutputFile& file)
 {
-    emit_cube(*conversion.whole_cell, map_title(conversion.map.header), conversion.threads,
+    emit_cube(conversion.whole_cell, map_title(conversion.map.header), conversion.threads,
               [&](std::string_view text) { write_output(file, text); });
 }
 

@@ -67,10 +67,10 @@ void append_value_lines(std::string& text, const float* values, std::int64_t fir
     text.append(lines, end);
 }
 
-void check_whole_cell(const Conversion& conversion)
+void check_whole_cell(const MapHeader& header, const CellParameters& cell)
 {
-    orthogonalise_cell(conversion.phase.cell);
-    direction_axes(conversion.map.header.msect);
+    orthogonalise_cell(cell);
+    direction_axes(header.msect);
 }
 
 std::string map_title(const MapHeader& header)

@@ -101,9 +101,9 @@ void emit_xsf_grid(const WholeCell& cell, std::string_view title, const TextSink
     emit_xsf(cell, title, 1, sink);
 }
 
-void write_xsf_grid(const Conversion& conversion, OutputFile& file)
+void write_xsf_grid(const WholeCellConversion& conversion, OutputFile& file)
 {
-    emit_xsf(*conversion.whole_cell, map_title(conversion.map.header), conversion.threads,
+    emit_xsf(conversion.whole_cell, map_title(conversion.map.header), conversion.threads,
              [&](std::string_view text) { write_output(file, text); });
 }
 

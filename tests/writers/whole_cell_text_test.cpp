@@ -1,3 +1,4 @@
+#include "writers/formats.hpp"
 #include "writers/gaussian_cube.hpp"
 #include "writers/whole_cell_text.hpp"
 #include "writers/xsf_grid.hpp"
@@ -152,7 +153,7 @@ TEST(WholeCellText, RefusesGridsTheValuesDoNotFill)
 TEST(WholeCellText, ThreadsWriteTheBytesOfOneThread)
 {
     using Emit = void (*)(const WholeCell&, std::string_view, const grix::TextSink&);
-    using Write = void (*)(const grix::Conversion&, grix::OutputFile&);
+    using Write = grix::WriteWholeCell;
     const std::pair<Emit, Write> FORMATS[] = {{grix::emit_gaussian_cube, grix::write_gaussian_cube},
                                               {grix::emit_xsf_grid, grix::write_xsf_grid}};
     const grix::FourierMap map;
@@ -172,9 +173,7 @@ TEST(WholeCellText, ThreadsWriteTheBytesOfOneThread)
             emit_file(cell, grix::map_title(map.header),
                       [&](std::string_view piece) { one_thread += piece; });
             for (const int threads : {1, 2, 3}) {
-                grix::Conversion conversion{map, phase};
-                conversion.threads = threads;
-                conversion.whole_cell = &cell;
+                const grix::WholeCellConversion conversion{{map, phase, 0, threads}, cell};
                 grix::OutputFile file = grix::open_output_file(name, grix::OutputMode::text);
                 write_file(conversion, file);
                 grix::close_output_file(file);
