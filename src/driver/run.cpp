@@ -285,18 +285,15 @@ std::string batch_output_name(const RunOptions& options)
     return *options.output == "-" ? "/dev/stdout" : *options.output;
 }
 
-// The output, opened as soon as its name is known (from the command line in batch mode,
-// asked in interactive mode): a name that is refused is refused before any question
-// after it, and a failure from here on removes what was begun.
-OutputFile open_output(Console& console, const RunOptions& options, const InputNames& inputs)
+// The output's name: from the command line in batch mode, asked in interactive mode.
+std::string decide_output_name(Console& console, const RunOptions& options)
 {
-    const OutputFormat& format = *options.format;
     if (options.batch)
-        return open_output_file(batch_output_name(options), format.mode, inputs);
+        return batch_output_name(options);
     print_to(console.out, "\n");
-    if (format.notice)
-        print_to(console.out, "%s", format.notice);
-    return open_output_file(ask_output_name(console), format.mode, inputs);
+    if (options.format->notice)
+        print_to(console.out, "%s", options.format->notice);
+    return ask_output_name(console);
 }
 
 // The ASCII dump's precision: from the command line in batch mode, asked in interactive
@@ -308,15 +305,18 @@ int decide_precision(Console& console, const RunOptions& options)
     return ask_precision(console);
 }
 
-// The output opened, everything the format needs decided and checked, then the file
-// written; a refusal after the open leaves no file behind.
+// The input checked and its cheap geometry laid out as soon as the output's name is
+// known, so that a refused input opens no output; then the output opened, and a name that
+// is refused is refused before any question after it; then the whole cell built and the
+// file written, a failure from the open on removing what was begun.
 void convert(Console& console, const RunOptions& options, const FourierMap& map,
              const Phase& phase, const InputNames& inputs)
 {
-    OutputFile file = open_output(console, options, inputs);
-    const int precision = decide_precision(console, options);
+    const std::string name = decide_output_name(console, options);
     const std::optional<SpaceGroup> group = find_map_symmetry(phase, options.map_type);
     const Plan plan = plan_conversion(options, map, phase, group);
+    OutputFile file = open_output_file(name, options.format->mode, inputs);
+    const int precision = decide_precision(console, options);
     const int space_group_number = group && group->number > 0 ? group->number : 1;
     carry_out(plan, console, {map, phase, precision, 0, space_group_number}, group, file);
     close_output_file(file);
