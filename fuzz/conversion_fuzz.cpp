@@ -65,7 +65,9 @@ bool run_fits(const std::string& expnam, const OutputFormat& chosen)
             return false;
         if (!chosen.resamples())
             return true;
-        const Cell cell = orthogonalise_cell(first_phase(expnam).cell);
+        const CellParameters parameters = first_phase(expnam).cell;
+        check_cell_volume(parameters);
+        const Cell cell = orthogonalise_cell(parameters);
         const GridCounts counts = count_grid_points(cartesian_box(cell, map.header));
         return loop_steps(counts.nx, counts.ny, counts.nz) <= MAX_GRID_STEPS;
     } catch (const FatalError&) {

@@ -245,6 +245,7 @@ Plan plan_conversion(const RunOptions& options, const FourierMap& map, const Pha
         Overloaded{
             [](WriteMap map_writer) -> Plan { return MapPlan{map_writer}; },
             [&](WriteResampled resampled_writer) -> Plan {
+                check_cell_volume(phase.cell);
                 const Cell cell = orthogonalise_cell(phase.cell);
                 return ResampledPlan{resampled_writer, cell,
                                      lay_cartesian_grid(cell, map.header)};

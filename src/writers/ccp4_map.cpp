@@ -176,7 +176,7 @@ void check_ccp4_map(const MapHeader& header, const CellParameters& cell)
         throw FatalError(printf_text(
             "Can't write a CCP4 map: unknown section direction %d (msect must be 1, 2 or 3).\n",
             msect));
-    orthogonalise_cell(cell);
+    check_cell_volume(cell);
 }
 
 void write_ccp4_map(const Conversion& conversion, OutputFile& file)

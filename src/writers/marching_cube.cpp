@@ -65,7 +65,7 @@ void append_block_piece(const DensityGrid& map, const GridWalk& walk, const Walk
             text += "BLOCK \n";
             append_count_line(text, walk.points * walk.rows);
         }
-        Point3 point{at.coordinate[1], at.coordinate[0], at.coordinate[2]};
+        CartesianPoint point{at.coordinate[1], at.coordinate[0], at.coordinate[2]};
         for (std::int64_t n = at.first; n < piece.last; n += RESAMPLED_BATCH) {
             float densities[RESAMPLED_BATCH];
             const std::int64_t count = std::min(RESAMPLED_BATCH, piece.last - n);

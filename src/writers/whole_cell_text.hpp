@@ -1,7 +1,7 @@
 // What the text formats of the whole cell share: text built into a buffer of about a MiB
 // and handed to a sink each time it fills, and densities formatted a piece at a time, so
 // that a file of tens of millions of values never sits in memory at once; the density's
-// lines; titles kept on one line; the cell's Cartesian geometry.
+// lines; titles kept on one line.
 #pragma once
 
 #include "symmetry/whole_cell.hpp"
@@ -56,12 +56,6 @@ std::string map_title(const MapHeader& header);
 // `text` with every control character (a line end among them) made a blank, for a title
 // that must stay on its own line.
 std::string one_line(std::string_view text);
-
-// The Cartesian position (Angstrom) of a fractional one.
-std::array<double, 3> to_cartesian(const WholeCell& cell, const std::array<double, 3>& fractional);
-
-// The cell edge along crystal axis `axis` (0, 1, 2) in Cartesian coordinates (Angstrom).
-std::array<double, 3> cell_edge(const WholeCell& cell, int axis);
 
 // The whole-cell formats' refusals before their output is opened: a cell without volume
 // (as the orthogonalisation reports it) or a map whose axes cannot be named.

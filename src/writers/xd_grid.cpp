@@ -55,7 +55,8 @@ void append_atoms(std::string& text, const Phase& phase, const Cell& cell)
     text += "! Objects\n";
     text += printf_text("%10d\n", phase.atom_count);
     for (const Atom& atom : phase.atoms) {
-        const Point3 position = apply_transform(cell.frac_to_cart, {atom.x, atom.y, atom.z});
+        const CartesianPoint position =
+            to_cartesian(cell, FractionalPoint{atom.x, atom.y, atom.z});
         text += printf_text("%s%8.5f  %8.5f  %8.5f ATOM\n", atom.label.c_str(),
                             static_cast<double>(position[0]), static_cast<double>(position[1]),
                             static_cast<double>(position[2]));
@@ -69,7 +70,7 @@ void append_value_piece(const DensityGrid& map, const GridWalk& walk, const Walk
 {
     WalkPiece at = piece;
     for (std::int64_t r = 0; r < piece.rows; ++r) {
-        Point3 point{at.coordinate[0], at.coordinate[1], at.coordinate[2]};
+        CartesianPoint point{at.coordinate[0], at.coordinate[1], at.coordinate[2]};
         for (std::int64_t n = at.first; n < piece.last; n += RESAMPLED_BATCH) {
             float densities[RESAMPLED_BATCH];
             const std::int64_t count = std::min(RESAMPLED_BATCH, piece.last - n);

@@ -25,7 +25,7 @@ using grix::WholeCell;
 WholeCell tagged_cell()
 {
     WholeCell cell;
-    cell.frac_to_cart = {{{5, -1, 0.5}, {0, 6, 0.8}, {0, 0, 7}}};
+    cell.geometry.axes = {{{5, -1, 0.5}, {0, 6, 0.8}, {0, 0, 7}}};
     cell.points = {7, 2, 8};
     for (int z = 0; z < 8; ++z)
         for (int y = 0; y < 2; ++y)

@@ -31,6 +31,7 @@ std::string write_format(const OutputFormat& format, const Conversion& conversio
         format.check(conversion.map.header, conversion.phase.cell);
     std::optional<ResampledConversion> resampled;
     if (format.resamples()) {
+        check_cell_volume(conversion.phase.cell);
         const Cell cell = orthogonalise_cell(conversion.phase.cell);
         resampled.emplace(conversion, cell, lay_cartesian_grid(cell, conversion.map.header));
     }
