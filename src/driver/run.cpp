@@ -213,8 +213,8 @@ struct Overloaded : Visitor... {
 };
 
 // What the writer's kind needs beyond the map, as far as it is known before the heavy
-// work: nothing more; the orthogonalised cell and the Cartesian grid; the symmetry and
-// what of the whole cell is built.
+// work: nothing more; the orthogonalised cell and the Cartesian grid; what of the whole
+// cell is to be built.
 struct MapPlan {
     WriteMap write;
 };
