@@ -123,7 +123,7 @@ const OutputFormat& format_named(const std::string& name)
 // Values the format writes: the map's points, or those of the Cartesian grid.
 double count_values(const BenchMap& bench, const OutputFormat& format)
 {
-    if (!format.resamples)
+    if (!format.resamples())
         return std::pow(static_cast<double>(bench.map.header.nxyzt[0]), 3);
     const GridCounts counts = count_grid_points(cartesian_box(bench.cell, bench.map.header));
     return static_cast<double>(counts.nx) * counts.ny * counts.nz;
@@ -138,11 +138,13 @@ std::string path_of(const Settings& settings, const OutputFormat& format)
 void write_format(const BenchMap& bench, const OutputFormat& format, const std::string& path,
                   const Settings& settings, Measure what)
 {
-    const Conversion conversion{bench.map, bench.phase, &bench.cell, settings.precision,
-                                settings.threads};
+    const Conversion conversion{bench.map, bench.phase, settings.precision, settings.threads};
     OutputFile file = open_output_file(path, format.mode);
-    if (what == Measure::shipped) {
-        format.write(conversion, file);
+    if (what == Measure::shipped && format.resamples()) {
+        std::get<WriteResampled>(format.write)(
+            {conversion, bench.cell, lay_cartesian_grid(bench.cell, bench.map.header)}, file);
+    } else if (what == Measure::shipped) {
+        std::get<WriteMap>(format.write)(conversion, file);
     } else if (format.name == "ASCII") {
         write_output(file, plain_ascii_sections(bench.map, settings.precision));
     } else if (format.name == "WINGX") {

@@ -63,9 +63,11 @@ bool run_fits(const std::string& expnam, const OutputFormat& chosen)
         if (chosen.whole_cell == CellContents::atoms_and_density &&
             loop_steps(nxyzi[0], nxyzi[1], nxyzi[2]) > MAX_GRID_STEPS)
             return false;
-        if (!chosen.resamples)
+        if (!chosen.resamples())
             return true;
-        const Cell cell = orthogonalise_cell(first_phase(expnam).cell);
+        const CellParameters parameters = first_phase(expnam).cell;
+        check_cell_volume(parameters);
+        const Cell cell = orthogonalise_cell(parameters);
         const GridCounts counts = count_grid_points(cartesian_box(cell, map.header));
         return loop_steps(counts.nx, counts.ny, counts.nz) <= MAX_GRID_STEPS;
     } catch (const FatalError&) {

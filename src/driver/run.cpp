@@ -13,6 +13,7 @@
 #include "readers/input_file.hpp"
 #include "readers/map_file.hpp"
 #include "readers/paths.hpp"
+#include "symmetry/cell_density.hpp"
 #include "symmetry/peak_list.hpp"
 #include "symmetry/space_group.hpp"
 #include "symmetry/whole_cell.hpp"
@@ -24,6 +25,7 @@
 #include <numeric>
 #include <optional>
 #include <ostream>
+#include <variant>
 
 namespace grix {
 namespace {
@@ -174,30 +176,106 @@ std::optional<SpaceGroup> find_map_symmetry(const Phase& phase, const std::strin
     return group;
 }
 
-// The whole cell that the format holds. A density completed over the cell needs the
-// space group; atoms that only decorate the map are left out, with a warning, without it.
-WholeCell build_cell_contents(Console& console, const FourierMap& map, const Phase& phase,
-                              const std::optional<SpaceGroup>& group, CellContents contents,
-                              const OutputFormat& format)
+// Formats that complete the density over the cell need the space group.
+void refuse_density_without_symmetry(const Phase& phase, const std::optional<SpaceGroup>& group,
+                                     const OutputFormat& format)
 {
-    const bool with_density = contents == CellContents::atoms_and_density;
-    if (!group && with_density)
+    if (!group)
         throw FatalError(printf_text("Can't read the space group \"%s\" of phase %s; the %.*s "
                                      "format needs its symmetry.\n",
                                      phase.space_group.c_str(), phase.name.c_str(),
                                      static_cast<int>(format.name.size()), format.name.data()));
+}
+
+// The whole cell that a row holds: atoms that only decorate the map are left out, with a
+// warning, without the space group.
+WholeCell build_cell_contents(Console& console, const FourierMap& map, const Phase& phase,
+                              const std::optional<SpaceGroup>& group, CellContents contents)
+{
     if (!group && !phase.atoms.empty())
         print_to(console.err,
                  "Warning: can't read the space group \"%s\" of phase %s; the atoms are left "
                  "out.\n",
                  phase.space_group.c_str(), phase.name.c_str());
-    WholeCell cell = build_whole_cell(map, phase, group ? *group : SpaceGroup{}, with_density);
+    WholeCell cell = build_whole_cell(map, phase, group ? *group : SpaceGroup{},
+                                      contents == CellContents::atoms_and_density);
     if (cell.unreached > 0)
         print_to(console.err,
                  "Warning: %lld grid points of the cell are the image of no map point under "
                  "the space group; they are written as 0.\n",
                  static_cast<long long>(cell.unreached));
     return cell;
+}
+
+template <class... Visitor>
+struct Overloaded : Visitor... {
+    using Visitor::operator()...;
+};
+
+// What the writer's kind needs beyond the map, as far as it is known before the heavy
+// work: nothing more; the orthogonalised cell and the Cartesian grid; what of the whole
+// cell is to be built.
+struct MapPlan {
+    WriteMap write;
+};
+struct ResampledPlan {
+    WriteResampled write;
+    Cell cell;
+    CartesianGrid grid;
+};
+struct WholeCellPlan {
+    WriteWholeCell write;
+    CellContents contents;
+};
+using Plan = std::variant<MapPlan, ResampledPlan, WholeCellPlan>;
+
+// The row's writer ("-full" may choose the whole cell's), with every refusal of the input
+// made: the row's own check, then the cell's volume and the Cartesian grid of a
+// resampling row, or the symmetry and the size of the grid of a completed whole cell.
+Plan plan_conversion(const RunOptions& options, const FourierMap& map, const Phase& phase,
+                     const std::optional<SpaceGroup>& group)
+{
+    const OutputFormat& format = *options.format;
+    if (format.check)
+        format.check(map.header, phase.cell);
+    const bool full = options.full && format.write_full;
+    const Writer write = full ? Writer{format.write_full} : format.write;
+    const CellContents contents = full ? CellContents::atoms_and_density : format.whole_cell;
+    return std::visit(
+        Overloaded{
+            [](WriteMap map_writer) -> Plan { return MapPlan{map_writer}; },
+            [&](WriteResampled resampled_writer) -> Plan {
+                check_cell_volume(phase.cell);
+                const Cell cell = orthogonalise_cell(phase.cell);
+                return ResampledPlan{resampled_writer, cell,
+                                     lay_cartesian_grid(cell, map.header)};
+            },
+            [&](WriteWholeCell cell_writer) -> Plan {
+                if (contents == CellContents::atoms_and_density) {
+                    refuse_density_without_symmetry(phase, group, format);
+                    count_cell_points(map.header);
+                }
+                return WholeCellPlan{cell_writer, contents};
+            }},
+        write);
+}
+
+// The heavy work (the whole cell), then the writer on the input prepared in full.
+void carry_out(const Plan& plan, Console& console, const Conversion& conversion,
+               const std::optional<SpaceGroup>& group, OutputFile& file)
+{
+    std::visit(Overloaded{[&](const MapPlan& map_plan) { map_plan.write(conversion, file); },
+                          [&](const ResampledPlan& resampled) {
+                              resampled.write({conversion, resampled.cell, resampled.grid},
+                                              file);
+                          },
+                          [&](const WholeCellPlan& cell_plan) {
+                              const WholeCell cell =
+                                  build_cell_contents(console, conversion.map, conversion.phase,
+                                                      group, cell_plan.contents);
+                              cell_plan.write({conversion, cell}, file);
+                          }},
+               plan);
 }
 
 // "-o -" is standard output, written as its descriptor is open.
@@ -208,18 +286,15 @@ std::string batch_output_name(const RunOptions& options)
     return *options.output == "-" ? "/dev/stdout" : *options.output;
 }
 
-// The output, opened as soon as its name is known (from the command line in batch mode,
-// asked in interactive mode): a name that is refused is refused before any question
-// after it, and a failure from here on removes what was begun.
-OutputFile open_output(Console& console, const RunOptions& options, const InputNames& inputs)
+// The output's name: from the command line in batch mode, asked in interactive mode.
+std::string decide_output_name(Console& console, const RunOptions& options)
 {
-    const OutputFormat& format = *options.format;
     if (options.batch)
-        return open_output_file(batch_output_name(options), format.mode, inputs);
+        return batch_output_name(options);
     print_to(console.out, "\n");
-    if (format.notice)
-        print_to(console.out, "%s", format.notice);
-    return open_output_file(ask_output_name(console), format.mode, inputs);
+    if (options.format->notice)
+        print_to(console.out, "%s", options.format->notice);
+    return ask_output_name(console);
 }
 
 // The ASCII dump's precision: from the command line in batch mode, asked in interactive
@@ -231,31 +306,20 @@ int decide_precision(Console& console, const RunOptions& options)
     return ask_precision(console);
 }
 
-// The output opened, everything the format needs decided and checked, then the file
-// written; a refusal after the open leaves no file behind.
+// The input checked and its cheap geometry laid out as soon as the output's name is
+// known, so that a refused input opens no output; then the output opened, and a name that
+// is refused is refused before any question after it; then the whole cell built and the
+// file written, a failure from the open on removing what was begun.
 void convert(Console& console, const RunOptions& options, const FourierMap& map,
              const Phase& phase, const InputNames& inputs)
 {
-    OutputFile file = open_output(console, options, inputs);
-    const int precision = decide_precision(console, options);
-    const OutputFormat& format = *options.format;
-    std::optional<Cell> cell;
-    if (format.resamples)
-        cell = orthogonalise_cell(phase.cell);
-    Conversion conversion{map, phase, cell ? &*cell : nullptr, precision};
-    if (format.check)
-        format.check(conversion);
+    const std::string name = decide_output_name(console, options);
     const std::optional<SpaceGroup> group = find_map_symmetry(phase, options.map_type);
-    conversion.space_group_number = group && group->number > 0 ? group->number : 1;
-    const CellContents contents = options.full && format.takes_full
-                                      ? CellContents::atoms_and_density
-                                      : format.whole_cell;
-    std::optional<WholeCell> whole_cell;
-    if (contents != CellContents::none) {
-        whole_cell = build_cell_contents(console, map, phase, group, contents, format);
-        conversion.whole_cell = &*whole_cell;
-    }
-    format.write(conversion, file);
+    const Plan plan = plan_conversion(options, map, phase, group);
+    OutputFile file = open_output_file(name, options.format->mode, inputs);
+    const int precision = decide_precision(console, options);
+    const int space_group_number = group && group->number > 0 ? group->number : 1;
+    carry_out(plan, console, {map, phase, precision, 0, space_group_number}, group, file);
     close_output_file(file);
 }
 
@@ -275,8 +339,7 @@ void list_peaks(Console& console, const RunOptions& options, const FourierMap& m
     const std::optional<SpaceGroup> group = find_map_symmetry(phase, options.map_type);
     const SpaceGroup symmetry = group ? *group : SpaceGroup{};
     // Atoms only: the format plays no part.
-    const WholeCell cell =
-        build_cell_contents(console, map, phase, group, CellContents::atoms, *options.format);
+    const WholeCell cell = build_cell_contents(console, map, phase, group, CellContents::atoms);
     const GridExtremes extremes = find_extremes(map);
     const std::array<double, 3> steps = fractional_steps(map.header);
     const auto count = static_cast<std::size_t>(options.peak_count);

@@ -57,7 +57,7 @@ std::int32_t count_axis(char axis, float min, float step, float max)
 // with n - 1 a whole number, and then truncation is the floor; the corner coordinates
 // come from the spans instead of grid_to_fractional's divisions; and each weight's
 // division becomes a multiplication where that rounds to the same float.
-inline float interpolate_fractional(const DensityGrid& grid, const Point3& p)
+inline float interpolate_fractional(const DensityGrid& grid, const FractionalPoint& p)
 {
     std::size_t cell[3];
     float weight[3];
@@ -76,12 +76,12 @@ inline float interpolate_fractional(const DensityGrid& grid, const Point3& p)
                       cell[1] * grid.row_length + cell[0], grid.row_length, weight);
 }
 
-// apply_transform's products m[r][c] x coordinate c are single double multiplications,
+// to_fractional's products m[r][c] x coordinate c are single double multiplications,
 // so those of the two coordinates fixed along the row are formed once; each sum still
 // runs (m0 u + m1 v) + m2 w.
 template <int AXIS>
-void interpolate_along(const DensityGrid& grid, Point3& point, float step, std::int64_t count,
-                       float* densities)
+void interpolate_along(const DensityGrid& grid, CartesianPoint& point, float step,
+                       std::int64_t count, float* densities)
 {
     double product[3][3];
     for (std::size_t r = 0; r < 3; ++r) {
@@ -90,7 +90,7 @@ void interpolate_along(const DensityGrid& grid, Point3& point, float step, std::
     }
     float& moving = point[AXIS];
     for (std::int64_t n = 0; n < count; ++n) {
-        Point3 p;
+        FractionalPoint p;
         for (std::size_t r = 0; r < 3; ++r) {
             product[r][AXIS] = grid.matrix[3 * r + AXIS] * moving;
             p[r] = static_cast<float>(product[r][0] + product[r][1] + product[r][2]);
@@ -117,19 +117,10 @@ const std::array<int, 3>& direction_axes(std::int32_t msect)
     return DIRECTION_AXES[static_cast<std::size_t>(msect - 1)];
 }
 
-Point3 apply_transform(const CellTransform& transform, const Point3& point)
-{
-    const float* m = transform.matrix;
-    const double u = point[0], v = point[1], w = point[2];
-    return {static_cast<float>(m[0] * u + m[1] * v + m[2] * w),
-            static_cast<float>(m[3] * u + m[4] * v + m[5] * w),
-            static_cast<float>(m[6] * u + m[7] * v + m[8] * w)};
-}
-
-Point3 grid_to_fractional(const MapHeader& header, const GridIndex& index)
+FractionalPoint grid_to_fractional(const MapHeader& header, const GridIndex& index)
 {
     const std::array<int, 3>& axes = direction_axes(header.msect);
-    Point3 fractional{};
+    FractionalPoint fractional{};
     for (std::size_t d = 0; d < 3; ++d) {
         // Summed wide: an offset near the int limit must not overflow.
         const std::int64_t position = std::int64_t{index[d]} + header.nxyzo[d];
@@ -168,7 +159,7 @@ DensityGrid prepare_density_grid(const Cell& cell, const FourierMap& map)
     return grid;
 }
 
-void interpolate_row(const DensityGrid& grid, Point3& point, int axis, float step,
+void interpolate_row(const DensityGrid& grid, CartesianPoint& point, int axis, float step,
                      std::int64_t count, float* densities)
 {
     switch (axis) {
@@ -191,8 +182,8 @@ CartesianBox cartesian_box(const Cell& cell, const MapHeader& header)
     for (const std::int32_t section : {0, header.nxyzt[2] - 1}) {
         for (const std::int32_t down : {0, header.nxyzt[1] - 1}) {
             for (const std::int32_t across : {0, header.nxyzt[0] - 1}) {
-                const Point3 fractional = grid_to_fractional(header, {across, down, section});
-                const Point3 corner = apply_transform(cell.frac_to_cart, fractional);
+                const CartesianPoint corner =
+                    to_cartesian(cell, grid_to_fractional(header, {across, down, section}));
                 widen_box(corner[0], box.xmin, box.xmax);
                 widen_box(corner[1], box.ymin, box.ymax);
                 widen_box(corner[2], box.zmin, box.zmax);
@@ -237,6 +228,18 @@ void check_output_grid_size(std::uint64_t points, const MapHeader& header)
                                      "of %llu; the map's header is probably damaged.\n",
                                      static_cast<unsigned long long>(points),
                                      static_cast<unsigned long long>(map_points)));
+}
+
+CartesianGrid lay_cartesian_grid(const Cell& cell, const MapHeader& header)
+{
+    const CartesianBox box = cartesian_box(cell, header);
+    const GridCounts counts = count_grid_points(box);
+    // The counts are not negative and their product fits 64 bits.
+    check_output_grid_size(static_cast<std::uint64_t>(counts.nx) *
+                               static_cast<std::uint64_t>(counts.ny) *
+                               static_cast<std::uint64_t>(counts.nz),
+                           header);
+    return {box, counts};
 }
 
 }  // namespace grix

@@ -1,6 +1,6 @@
 // The map's grid in crystal space and the Cartesian grid the resampling writers fill:
-// index <-> fractional mapping, the cell transformations applied to a point, the
-// Cartesian box around the map and trilinear interpolation of the density.
+// index <-> fractional mapping, the Cartesian box around the map and trilinear
+// interpolation of the density.
 #pragma once
 
 #include "common/fourier_map.hpp"
@@ -12,9 +12,6 @@
 #include <vector>
 
 namespace grix {
-
-// A point: fractional x, y, z or Cartesian X, Y, Z (Angstrom), in that order.
-using Point3 = std::array<float, 3>;
 
 // Map grid indices: across (slot 0), down (slot 1), section (slot 2), the slots of the
 // header's nxyzi, nxyzo and nxyzt.
@@ -32,15 +29,19 @@ struct GridCounts {
     std::int32_t nx, ny, nz;
 };
 
+// The Cartesian grid that the resampling formats fill: the box around the map and its
+// point counts.
+struct CartesianGrid {
+    CartesianBox box;
+    GridCounts counts;
+};
+
 // The fractional axis (0 x, 1 y, 2 z) that the across, down and section directions run
 // along for the section direction `msect`. Any msect but 1, 2 or 3 ends the run.
 const std::array<int, 3>& direction_axes(std::int32_t msect);
 
-// The matrix of `transform` times the point; the translation is not added.
-Point3 apply_transform(const CellTransform& transform, const Point3& point);
-
 // Fractional coordinates of a grid point. Any indices are accepted, also beyond the map.
-Point3 grid_to_fractional(const MapHeader& header, const GridIndex& index);
+FractionalPoint grid_to_fractional(const MapHeader& header, const GridIndex& index);
 
 // The trilinear blend of a map grid cell's eight corner densities, `corner` indexing
 // its lowest one in both sections: along the section direction, then down, then across.
@@ -124,7 +125,7 @@ DensityGrid prepare_density_grid(const Cell& cell, const FourierMap& map);
 // matrix applied in double, the grid cell's corners from grid_to_fractional, weights
 // rounded to float, one blend_cell. The same double operations run in the same order;
 // only those that do not change along the row are done once.
-void interpolate_row(const DensityGrid& grid, Point3& point, int axis, float step,
+void interpolate_row(const DensityGrid& grid, CartesianPoint& point, int axis, float step,
                      std::int64_t count, float* densities);
 
 // The box of the Cartesian positions of the map's eight grid corners, and the steps
@@ -141,5 +142,9 @@ GridCounts count_grid_points(const CartesianBox& box);
 // damaged header asks for, ends the run before anything is written. `points` is the
 // grid's exact count; a count beyond 64 bits is for the caller to refuse.
 void check_output_grid_size(std::uint64_t points, const MapHeader& header);
+
+// The Cartesian grid around the map: cartesian_box, count_grid_points and
+// check_output_grid_size, whose refusals end the run.
+CartesianGrid lay_cartesian_grid(const Cell& cell, const MapHeader& header);
 
 }  // namespace grix

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/fourier_map.hpp"
+#include "geometry/coordinates.hpp"
 
 #include <array>
 #include <vector>
@@ -10,7 +11,7 @@ namespace grix {
 
 struct GridPeak {
     double height = 0;                 // at the refined position
-    std::array<double, 3> position{};  // fractional x, y, z, each in [0, 1)
+    Fractional position{};             // each coordinate in [0, 1)
     bool on_edge = false;  // on a face of a partial map, beyond which it was not compared
 };
 

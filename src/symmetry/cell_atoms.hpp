@@ -2,6 +2,7 @@
 // the element and atomic number of an experiment file's atom type.
 #pragma once
 
+#include "geometry/coordinates.hpp"
 #include "symmetry/space_group.hpp"
 
 #include <array>
@@ -10,8 +11,6 @@
 #include <vector>
 
 namespace grix {
-
-using Fractional = std::array<double, 3>;
 
 // The distinct images of a site under the operators, each reduced into [0, 1);
 // images closer than `tolerance` (fractional, per coordinate, modulo 1) are one.

@@ -70,16 +70,12 @@ struct MapGrid {
 
 MapGrid lay_map_grid(const MapHeader& header, const MapSections& sections)
 {
+    const std::array<int, 3> points = count_cell_points(header);
     const std::array<int, 3>& axes = direction_axes(header.msect);
     MapGrid map{};
     for (int d = 0; d < 3; ++d) {
-        if (header.nxyzi[d] <= 0 || header.nxyzt[d] <= 0)
-            throw FatalError(printf_text("Error: the map grid has %d intervals per cell and %d "
-                                         "points along its direction %d; it needs at least 1 "
-                                         "of each.\n",
-                                         header.nxyzi[d], header.nxyzt[d], d + 1));
         const int axis = axes[d];
-        map.points_per_cell[axis] = header.nxyzi[d];
+        map.points_per_cell[axis] = points[axis];
         map.origin[axis] = header.nxyzo[d];
         map.extent[axis] = header.nxyzt[d];
         map.direction[axis] = d;
@@ -91,19 +87,6 @@ MapGrid lay_map_grid(const MapHeader& header, const MapSections& sections)
         map.value_stride[axis] = d == 0 ? 1 : d == 1 ? header.nxyzt[0] : 0;
         map.section_stride[axis] = d == 2 ? 1 : 0;
     }
-    // Below 2^62; only the third factor can take the count beyond 64 bits.
-    const std::int64_t across_cell = map.points_per_cell[0] * map.points_per_cell[1];
-    const bool countable =
-        across_cell <= std::numeric_limits<std::int64_t>::max() / map.points_per_cell[2];
-    if (countable)
-        check_output_grid_size(static_cast<std::uint64_t>(across_cell * map.points_per_cell[2]),
-                               header);
-    if (!countable || across_cell * map.points_per_cell[2] > MAX_CELL_POINTS)
-        throw FatalError(printf_text("Error: a cell of %lld x %lld x %lld grid points is too "
-                                     "large to complete.\n",
-                                     static_cast<long long>(map.points_per_cell[0]),
-                                     static_cast<long long>(map.points_per_cell[1]),
-                                     static_cast<long long>(map.points_per_cell[2])));
     return map;
 }
 
@@ -466,6 +449,33 @@ void fill_interpolated(const MapGrid& map, const SymmetryOp& op, const IntRotati
 }
 
 }  // namespace
+
+std::array<int, 3> count_cell_points(const MapHeader& header)
+{
+    const std::array<int, 3>& axes = direction_axes(header.msect);
+    Index3 points{};
+    for (int d = 0; d < 3; ++d) {
+        if (header.nxyzi[d] <= 0 || header.nxyzt[d] <= 0)
+            throw FatalError(printf_text("Error: the map grid has %d intervals per cell and %d "
+                                         "points along its direction %d; it needs at least 1 "
+                                         "of each.\n",
+                                         header.nxyzi[d], header.nxyzt[d], d + 1));
+        points[axes[d]] = header.nxyzi[d];
+    }
+    // Below 2^62; only the third factor can take the count beyond 64 bits.
+    const std::int64_t across_cell = points[0] * points[1];
+    const bool countable = across_cell <= std::numeric_limits<std::int64_t>::max() / points[2];
+    if (countable)
+        check_output_grid_size(static_cast<std::uint64_t>(across_cell * points[2]), header);
+    if (!countable || across_cell * points[2] > MAX_CELL_POINTS)
+        throw FatalError(printf_text("Error: a cell of %lld x %lld x %lld grid points is too "
+                                     "large to complete.\n",
+                                     static_cast<long long>(points[0]),
+                                     static_cast<long long>(points[1]),
+                                     static_cast<long long>(points[2])));
+    return {static_cast<int>(points[0]), static_cast<int>(points[1]),
+            static_cast<int>(points[2])};
+}
 
 CellDensity complete_cell(const MapHeader& header, const MapSections& sections,
                           const SpaceGroup& group)

@@ -90,7 +90,7 @@ std::vector<GridPeak> drop_symmetry_repeats(const std::vector<GridPeak>& peaks,
     return kept;
 }
 
-NearestAtom find_nearest_atom(const WholeCell& cell, const std::array<double, 3>& position)
+NearestAtom find_nearest_atom(const WholeCell& cell, const Fractional& position)
 {
     NearestAtom nearest;
     double shortest = std::numeric_limits<double>::infinity();
@@ -106,13 +106,10 @@ NearestAtom find_nearest_atom(const WholeCell& cell, const std::array<double, 3>
                 for (int tx = -1; tx <= 1; ++tx) {
                     const Fractional shifted{difference[0] + tx, difference[1] + ty,
                                            difference[2] + tz};
+                    const Cartesian cartesian = to_cartesian(cell.geometry, shifted);
                     double squared = 0;
-                    for (std::size_t r = 0; r < 3; ++r) {
-                        const std::array<double, 3>& row = cell.frac_to_cart[r];
-                        const double cartesian =
-                            row[0] * shifted[0] + row[1] * shifted[1] + row[2] * shifted[2];
-                        squared += cartesian * cartesian;
-                    }
+                    for (const double coordinate : cartesian)
+                        squared += coordinate * coordinate;
                     if (squared < shortest) {
                         shortest = squared;
                         nearest.atom = &atom;

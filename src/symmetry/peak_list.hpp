@@ -26,6 +26,6 @@ struct NearestAtom {
 };
 
 // The atom of the cell nearest to a fractional position, over every lattice translation.
-NearestAtom find_nearest_atom(const WholeCell& cell, const std::array<double, 3>& position);
+NearestAtom find_nearest_atom(const WholeCell& cell, const Fractional& position);
 
 }  // namespace grix

@@ -28,10 +28,8 @@ std::vector<CellAtom> place_atoms_in_cell(const Phase& phase, const SpaceGroup& 
 WholeCell build_whole_cell(const FourierMap& map, const Phase& phase, const SpaceGroup& group,
                            bool with_density)
 {
-    const CellParameters& p = phase.cell;
     WholeCell cell;
-    cell.parameters = {p.a, p.b, p.c, p.alpha, p.beta, p.gamma};
-    cell.frac_to_cart = cartesian_axes(p);
+    cell.geometry = orthogonalise_cell(phase.cell);
     cell.atoms = place_atoms_in_cell(phase, group);
     if (with_density) {
         CellDensity density = complete_cell(map.header, map.sections, group);

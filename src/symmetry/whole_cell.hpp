@@ -4,6 +4,7 @@
 
 #include "common/fourier_map.hpp"
 #include "common/phase.hpp"
+#include "geometry/cell.hpp"
 
 #include <array>
 #include <cstdint>
@@ -18,14 +19,11 @@ struct CellAtom {
     std::string label;               // the experiment file's label, blanks trimmed
     std::string element;             // "Si", "O", ...; "" when the type is unknown
     int atomic_number = 0;           // 0 when the element is unknown
-    std::array<double, 3> fractional{};
+    Fractional fractional;
 };
 
 struct WholeCell {
-    std::array<double, 6> parameters{};  // a, b, c (Angstrom), alpha, beta, gamma (degrees)
-    // Fractional to Cartesian (Angstrom): X along a, Y in the a-b plane, Z along c*;
-    // row r gives Cartesian coordinate r.
-    std::array<std::array<double, 3>, 3> frac_to_cart{};
+    Cell geometry;                   // the phase's cell, orthogonalised
     std::array<int, 3> points{};     // grid points per cell along x, y, z; point n at n / points
     std::vector<float> values;       // x fastest, then y, then z
     std::vector<CellAtom> atoms;

@@ -158,28 +158,36 @@ void write_densities(OutputFile& file, const Ccp4Grid& grid)
     write_output(file, bytes);
 }
 
+void write_ccp4_grid(const Conversion& conversion, const Ccp4Grid& grid, OutputFile& file)
+{
+    write_output(file, encode_header(conversion, grid, measure_densities(grid)));
+    write_densities(file, grid);
+}
+
 }  // namespace
 
 // A map whose axes cannot be named, or whose cell has no volume, would be unusable. The
 // cell is put to the orthogonalisation's own volume test, so it is refused with the same
 // report as for the resampling formats.
-void check_ccp4_map(const Conversion& conversion)
+void check_ccp4_map(const MapHeader& header, const CellParameters& cell)
 {
-    const std::int32_t msect = conversion.map.header.msect;
+    const std::int32_t msect = header.msect;
     if (msect < 1 || msect > 3)
         throw FatalError(printf_text(
             "Can't write a CCP4 map: unknown section direction %d (msect must be 1, 2 or 3).\n",
             msect));
-    orthogonalise_cell(conversion.phase.cell);
+    check_cell_volume(cell);
 }
 
 void write_ccp4_map(const Conversion& conversion, OutputFile& file)
 {
-    const Ccp4Grid grid = conversion.whole_cell
-                              ? lay_cell_grid(*conversion.whole_cell)
-                              : lay_map_grid(conversion.map.header, conversion.map.sections);
-    write_output(file, encode_header(conversion, grid, measure_densities(grid)));
-    write_densities(file, grid);
+    write_ccp4_grid(conversion, lay_map_grid(conversion.map.header, conversion.map.sections),
+                    file);
+}
+
+void write_ccp4_cell(const WholeCellConversion& conversion, OutputFile& file)
+{
+    write_ccp4_grid(conversion, lay_cell_grid(conversion.whole_cell), file);
 }
 
 }  // namespace grix

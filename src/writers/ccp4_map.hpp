@@ -1,4 +1,5 @@
-// CCP4/MRC map on the map's own grid (".ccp4"), little-endian on any host.
+// CCP4/MRC map (".ccp4"), little-endian on any host: on the map's own grid, or with
+// "-full" the whole cell completed by symmetry.
 #pragma once
 
 #include "writers/conversion.hpp"
@@ -7,7 +8,8 @@
 namespace grix {
 
 // Refuses a map whose axes cannot be named or whose cell has no volume.
-void check_ccp4_map(const Conversion& conversion);
+void check_ccp4_map(const MapHeader& header, const CellParameters& cell);
 void write_ccp4_map(const Conversion& conversion, OutputFile& file);
+void write_ccp4_cell(const WholeCellConversion& conversion, OutputFile& file);
 
 }  // namespace grix

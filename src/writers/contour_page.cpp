@@ -185,13 +185,13 @@ void emit_contour_page(const ContourPageInput& input,
     page.flush();
 }
 
-void write_contour_page(const Conversion& conversion, OutputFile& file)
+void write_contour_page(const WholeCellConversion& conversion, OutputFile& file)
 {
     const CellParameters& cell = conversion.phase.cell;
     const ContourPageInput input{conversion.map.header, conversion.map.sections,
                                  conversion.phase.name,
                                  {cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma},
-                                 conversion.whole_cell->atoms};
+                                 conversion.whole_cell.atoms};
     emit_contour_page(input, [&](std::string_view text) { write_output(file, text); });
 }
 

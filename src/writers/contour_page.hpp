@@ -38,6 +38,6 @@ void emit_contour_page(const ContourPageInput& input,
                        const std::function<void(std::string_view)>& sink);
 
 // The map of the conversion as an ".html" page, with the atoms of its whole cell.
-void write_contour_page(const Conversion& conversion, OutputFile& file);
+void write_contour_page(const WholeCellConversion& conversion, OutputFile& file);
 
 }  // namespace grix

@@ -5,7 +5,6 @@
 #include "writers/contour_page.hpp"
 #include "writers/gaussian_cube.hpp"
 #include "writers/marching_cube.hpp"
-#include "writers/resampling.hpp"
 #include "writers/whole_cell_text.hpp"
 #include "writers/wingx_map.hpp"
 #include "writers/xd_grid.hpp"
@@ -26,17 +25,15 @@ const std::array<OutputFormat, 8> FORMATS{{
      .mode = OutputMode::binary, .write = write_wingx_map},
     {.name = "MARCH", .short_option = "-m", .long_option = "-march", .extension = ".fou",
      .description = "Marching Cube text file on a Cartesian grid",
-     .mode = OutputMode::text, .resamples = true,
-     .check = check_cartesian_grid, .write = write_marching_cube},
+     .mode = OutputMode::text, .write = write_marching_cube},
     {.name = "XD", .short_option = "-x", .long_option = "-xd", .extension = ".grd",
      .description = "Project XD grid file on a Cartesian grid",
-     .mode = OutputMode::text, .resamples = true,
-     .notice = "Project XD output type not fully implemented.\n", .check = check_cartesian_grid,
+     .mode = OutputMode::text, .notice = "Project XD output type not fully implemented.\n",
      .write = write_xd_grid},
     {.name = "CCP4", .short_option = "-c", .long_option = "-ccp4", .extension = ".ccp4",
      .description = "CCP4/MRC map on the map's grid",
-     .mode = OutputMode::binary, .takes_full = true, .check = check_ccp4_map,
-     .write = write_ccp4_map},
+     .mode = OutputMode::binary, .check = check_ccp4_map, .write = write_ccp4_map,
+     .write_full = write_ccp4_cell},
     {.name = "CUBE", .long_option = "-cube", .extension = ".cube",
      .description = "Gaussian cube of the whole cell with its atoms",
      .mode = OutputMode::text, .whole_cell = CellContents::atoms_and_density,

@@ -8,11 +8,18 @@
 
 #include <span>
 #include <string_view>
+#include <variant>
 
 namespace grix {
 
 // What a format holds of the whole unit cell beyond the map as it is.
 enum class CellContents { none, atoms, atoms_and_density };
+
+// A writer of each kind of prepared input.
+using WriteMap = void (*)(const Conversion& conversion, OutputFile& file);
+using WriteResampled = void (*)(const ResampledConversion& conversion, OutputFile& file);
+using WriteWholeCell = void (*)(const WholeCellConversion& conversion, OutputFile& file);
+using Writer = std::variant<WriteMap, WriteResampled, WriteWholeCell>;
 
 struct OutputFormat {
     std::string_view name;            // the answer to the format question, upper case
@@ -21,16 +28,19 @@ struct OutputFormat {
     std::string_view extension;       // of the output file in batch mode
     std::string_view description;     // for the usage text
     OutputMode mode = OutputMode::text;
-    // Written on a Cartesian grid rather than the map's own, which needs the
-    // orthogonalised cell (and its volume check) before anything else.
-    bool resamples = false;
     bool asks_precision = false;  // the options take the precision; interactive mode asks
     const char* notice = nullptr;  // said in interactive mode before the output name is asked
+    // What a WriteWholeCell writer gets of the whole cell.
     CellContents whole_cell = CellContents::none;
-    bool takes_full = false;  // "-full" makes it hold the whole cell, atoms and density
-    // Refusals of the input, made before the output is opened; may be null.
-    void (*check)(const Conversion& conversion) = nullptr;
-    void (*write)(const Conversion& conversion, OutputFile& file) = nullptr;
+    // Refusals of the input beyond those of preparing it, made first; may be null.
+    void (*check)(const MapHeader& header, const CellParameters& cell) = nullptr;
+    // The writer, whose kind says what is prepared for it: the map as it is, the
+    // Cartesian grid (written on it rather than on the map's own), or the whole cell.
+    Writer write;
+    // With "-full": the writer of the whole cell, atoms and density; may be null.
+    WriteWholeCell write_full = nullptr;
+
+    bool resamples() const { return std::holds_alternative<WriteResampled>(write); }
 };
 
 std::span<const OutputFormat> output_formats();

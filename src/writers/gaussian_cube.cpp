@@ -44,7 +44,7 @@ std::string header_text(const WholeCell& cell, std::string_view title)
     text += "OUTER LOOP: X, MIDDLE LOOP: Y, INNER LOOP: Z\n";
     append_count_and_vector(text, static_cast<long long>(cell.atoms.size()), {0, 0, 0});
     for (int axis = 0; axis < 3; ++axis) {
-        std::array<double, 3> step = cell_edge(cell, axis);
+        std::array<double, 3> step = cell_edge(cell.geometry, axis);
         const int points = cell.points[static_cast<std::size_t>(axis)];
         for (double& component : step)
             component /= points;
@@ -62,7 +62,7 @@ std::string atom_text(const WholeCell& cell)
     for (const CellAtom& atom : cell.atoms) {
         append_int(text, atom.atomic_number, 5);
         append_fixed(text, atom.atomic_number, 12, 6);
-        for (const double angstrom : to_cartesian(cell, atom.fractional))
+        for (const double angstrom : to_cartesian(cell.geometry, atom.fractional))
             append_fixed(text, angstrom / BOHR_ANGSTROM, 12, 6);
         text += '\n';
     }
@@ -208,9 +208,9 @@ void emit_gaussian_cube(const WholeCell& cell, std::string_view title, const Tex
     emit_cube(cell, title, 1, sink);
 }
 
-void write_gaussian_cube(const Conversion& conversion, OutputFile& file)
+void write_gaussian_cube(const WholeCellConversion& conversion, OutputFile& file)
 {
-    emit_cube(*conversion.whole_cell, map_title(conversion.map.header), conversion.threads,
+    emit_cube(conversion.whole_cell, map_title(conversion.map.header), conversion.threads,
               [&](std::string_view text) { write_output(file, text); });
 }
 

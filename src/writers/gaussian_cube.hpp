@@ -18,6 +18,6 @@ void emit_gaussian_cube(const WholeCell& cell, std::string_view title, const Tex
 
 // The whole cell of the conversion as a ".cube" file, its densities formatted on the
 // conversion's threads.
-void write_gaussian_cube(const Conversion& conversion, OutputFile& file);
+void write_gaussian_cube(const WholeCellConversion& conversion, OutputFile& file);
 
 }  // namespace grix

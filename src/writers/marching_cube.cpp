@@ -65,7 +65,7 @@ void append_block_piece(const DensityGrid& map, const GridWalk& walk, const Walk
             text += "BLOCK \n";
             append_count_line(text, walk.points * walk.rows);
         }
-        Point3 point{at.coordinate[1], at.coordinate[0], at.coordinate[2]};
+        CartesianPoint point{at.coordinate[1], at.coordinate[0], at.coordinate[2]};
         for (std::int64_t n = at.first; n < piece.last; n += RESAMPLED_BATCH) {
             float densities[RESAMPLED_BATCH];
             const std::int64_t count = std::min(RESAMPLED_BATCH, piece.last - n);
@@ -81,9 +81,9 @@ void append_block_piece(const DensityGrid& map, const GridWalk& walk, const Walk
 
 // One block per Z plane. The running coordinates are float sums of the steps, never
 // min + index * step: the drift is part of the file.
-void write_density_blocks(OutputFile& file, const Conversion& conversion,
-                          const CartesianGrid& grid)
+void write_density_blocks(OutputFile& file, const ResampledConversion& conversion)
 {
+    const CartesianGrid& grid = conversion.grid;
     const GridCounts& counts = grid.counts;
     if (counts.nx <= 0 || counts.ny <= 0) {
         // Planes without points: every block is its two header lines.
@@ -96,7 +96,7 @@ void write_density_blocks(OutputFile& file, const Conversion& conversion,
         write_output(file, text);
         return;
     }
-    const DensityGrid map = prepare_density_grid(*conversion.cell, conversion.map);
+    const DensityGrid map = prepare_density_grid(conversion.cell, conversion.map);
     // Points along Y, rows along X, planes along Z: one block per Z plane, X slowest
     // and Y fastest within it.
     const GridWalk walk = walk_cartesian_grid(grid, 1, 0);
@@ -121,13 +121,12 @@ void append_atoms(std::string& text, const Phase& phase)
 
 }  // namespace
 
-void write_marching_cube(const Conversion& conversion, OutputFile& file)
+void write_marching_cube(const ResampledConversion& conversion, OutputFile& file)
 {
-    const CartesianGrid grid = lay_cartesian_grid(conversion);
     std::string text;
-    append_header(text, *conversion.cell, grid);
+    append_header(text, conversion.cell, conversion.grid);
     write_output(file, text);
-    write_density_blocks(file, conversion, grid);
+    write_density_blocks(file, conversion);
     text.clear();
     append_atoms(text, conversion.phase);
     write_output(file, text);

@@ -6,6 +6,6 @@
 
 namespace grix {
 
-void write_marching_cube(const Conversion& conversion, OutputFile& file);
+void write_marching_cube(const ResampledConversion& conversion, OutputFile& file);
 
 }  // namespace grix

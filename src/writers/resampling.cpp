@@ -2,23 +2,6 @@
 
 namespace grix {
 
-CartesianGrid lay_cartesian_grid(const Conversion& conversion)
-{
-    const CartesianBox box = cartesian_box(*conversion.cell, conversion.map.header);
-    const GridCounts counts = count_grid_points(box);
-    // The counts are not negative and their product fits 64 bits.
-    check_output_grid_size(static_cast<std::uint64_t>(counts.nx) *
-                               static_cast<std::uint64_t>(counts.ny) *
-                               static_cast<std::uint64_t>(counts.nz),
-                           conversion.map.header);
-    return {box, counts};
-}
-
-void check_cartesian_grid(const Conversion& conversion)
-{
-    lay_cartesian_grid(conversion);
-}
-
 GridWalk walk_cartesian_grid(const CartesianGrid& grid, int point_axis, int row_axis)
 {
     const CartesianBox& box = grid.box;

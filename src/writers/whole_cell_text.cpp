@@ -67,10 +67,10 @@ void append_value_lines(std::string& text, const float* values, std::int64_t fir
     text.append(lines, end);
 }
 
-void check_whole_cell(const Conversion& conversion)
+void check_whole_cell(const MapHeader& header, const CellParameters& cell)
 {
-    orthogonalise_cell(conversion.phase.cell);
-    direction_axes(conversion.map.header.msect);
+    check_cell_volume(cell);
+    direction_axes(header.msect);
 }
 
 std::string map_title(const MapHeader& header)
@@ -88,22 +88,6 @@ std::string one_line(std::string_view text)
             c = ' ';
     }
     return line;
-}
-
-std::array<double, 3> to_cartesian(const WholeCell& cell, const std::array<double, 3>& fractional)
-{
-    std::array<double, 3> position{};
-    for (std::size_t row = 0; row < 3; ++row)
-        for (std::size_t column = 0; column < 3; ++column)
-            position[row] += cell.frac_to_cart[row][column] * fractional[column];
-    return position;
-}
-
-std::array<double, 3> cell_edge(const WholeCell& cell, int axis)
-{
-    const auto column = static_cast<std::size_t>(axis);
-    return {cell.frac_to_cart[0][column], cell.frac_to_cart[1][column],
-            cell.frac_to_cart[2][column]};
 }
 
 void check_value_count(const WholeCell& cell)

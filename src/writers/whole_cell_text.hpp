@@ -1,7 +1,7 @@
 // What the text formats of the whole cell share: text built into a buffer of about a MiB
 // and handed to a sink each time it fills, and densities formatted a piece at a time, so
 // that a file of tens of millions of values never sits in memory at once; the density's
-// lines; titles kept on one line; the cell's Cartesian geometry.
+// lines; titles kept on one line.
 #pragma once
 
 #include "symmetry/whole_cell.hpp"
@@ -57,15 +57,9 @@ std::string map_title(const MapHeader& header);
 // that must stay on its own line.
 std::string one_line(std::string_view text);
 
-// The Cartesian position (Angstrom) of a fractional one.
-std::array<double, 3> to_cartesian(const WholeCell& cell, const std::array<double, 3>& fractional);
-
-// The cell edge along crystal axis `axis` (0, 1, 2) in Cartesian coordinates (Angstrom).
-std::array<double, 3> cell_edge(const WholeCell& cell, int axis);
-
 // The whole-cell formats' refusals before their output is opened: a cell without volume
 // (as the orthogonalisation reports it) or a map whose axes cannot be named.
-void check_whole_cell(const Conversion& conversion);
+void check_whole_cell(const MapHeader& header, const CellParameters& cell);
 
 // Refuses a cell without grid points along an axis, or whose value count is not the
 // product of its grid points: the writers index the values by the points.

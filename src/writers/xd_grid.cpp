@@ -55,7 +55,8 @@ void append_atoms(std::string& text, const Phase& phase, const Cell& cell)
     text += "! Objects\n";
     text += printf_text("%10d\n", phase.atom_count);
     for (const Atom& atom : phase.atoms) {
-        const Point3 position = apply_transform(cell.frac_to_cart, {atom.x, atom.y, atom.z});
+        const CartesianPoint position =
+            to_cartesian(cell, FractionalPoint{atom.x, atom.y, atom.z});
         text += printf_text("%s%8.5f  %8.5f  %8.5f ATOM\n", atom.label.c_str(),
                             static_cast<double>(position[0]), static_cast<double>(position[1]),
                             static_cast<double>(position[2]));
@@ -69,7 +70,7 @@ void append_value_piece(const DensityGrid& map, const GridWalk& walk, const Walk
 {
     WalkPiece at = piece;
     for (std::int64_t r = 0; r < piece.rows; ++r) {
-        Point3 point{at.coordinate[0], at.coordinate[1], at.coordinate[2]};
+        CartesianPoint point{at.coordinate[0], at.coordinate[1], at.coordinate[2]};
         for (std::int64_t n = at.first; n < piece.last; n += RESAMPLED_BATCH) {
             float densities[RESAMPLED_BATCH];
             const std::int64_t count = std::min(RESAMPLED_BATCH, piece.last - n);
@@ -83,13 +84,14 @@ void append_value_piece(const DensityGrid& map, const GridWalk& walk, const Walk
 // Z slowest, then Y, X fastest. Each row of constant Y and Z starts on a new line; the
 // line end comes before a value, so the first one closes "! Values" and none follows
 // the last value.
-void write_values(OutputFile& file, const Conversion& conversion, const CartesianGrid& grid)
+void write_values(OutputFile& file, const ResampledConversion& conversion)
 {
+    const CartesianGrid& grid = conversion.grid;
     write_output(file, "! Values");
     // Rows without points write nothing, however many rows and planes there are.
     if (grid.counts.nx <= 0)
         return;
-    const DensityGrid map = prepare_density_grid(*conversion.cell, conversion.map);
+    const DensityGrid map = prepare_density_grid(conversion.cell, conversion.map);
     // Points along X, rows along Y, planes along Z.
     const GridWalk walk = walk_cartesian_grid(grid, 0, 1);
     write_grid_walk(file, walk, conversion.threads,
@@ -100,14 +102,13 @@ void write_values(OutputFile& file, const Conversion& conversion, const Cartesia
 
 }  // namespace
 
-void write_xd_grid(const Conversion& conversion, OutputFile& file)
+void write_xd_grid(const ResampledConversion& conversion, OutputFile& file)
 {
-    const CartesianGrid grid = lay_cartesian_grid(conversion);
     std::string text;
-    append_header(text, grid);
-    append_atoms(text, conversion.phase, *conversion.cell);
+    append_header(text, conversion.grid);
+    append_atoms(text, conversion.phase, conversion.cell);
     write_output(file, text);
-    write_values(file, conversion, grid);
+    write_values(file, conversion);
 }
 
 }  // namespace grix

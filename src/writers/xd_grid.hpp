@@ -6,6 +6,6 @@
 
 namespace grix {
 
-void write_xd_grid(const Conversion& conversion, OutputFile& file);
+void write_xd_grid(const ResampledConversion& conversion, OutputFile& file);
 
 }  // namespace grix

@@ -23,7 +23,7 @@ void append_vector(std::string& text, const std::array<double, 3>& vector)
 void append_cell_edges(std::string& text, const WholeCell& cell)
 {
     for (int axis = 0; axis < 3; ++axis)
-        append_vector(text, cell_edge(cell, axis));
+        append_vector(text, cell_edge(cell.geometry, axis));
 }
 
 // The title as a comment (as a block name it would be misread when empty or starting
@@ -40,7 +40,7 @@ std::string structure_text(const WholeCell& cell, std::string_view title)
     text += " 1\n";
     for (const CellAtom& atom : cell.atoms) {
         append_int(text, atom.atomic_number, 3);
-        append_vector(text, to_cartesian(cell, atom.fractional));
+        append_vector(text, to_cartesian(cell.geometry, atom.fractional));
     }
     return text;
 }
@@ -101,9 +101,9 @@ void emit_xsf_grid(const WholeCell& cell, std::string_view title, const TextSink
     emit_xsf(cell, title, 1, sink);
 }
 
-void write_xsf_grid(const Conversion& conversion, OutputFile& file)
+void write_xsf_grid(const WholeCellConversion& conversion, OutputFile& file)
 {
-    emit_xsf(*conversion.whole_cell, map_title(conversion.map.header), conversion.threads,
+    emit_xsf(conversion.whole_cell, map_title(conversion.map.header), conversion.threads,
              [&](std::string_view text) { write_output(file, text); });
 }
 

@@ -17,6 +17,6 @@ void emit_xsf_grid(const WholeCell& cell, std::string_view title, const TextSink
 
 // The whole cell of the conversion as an ".xsf" file, its densities formatted on the
 // conversion's threads.
-void write_xsf_grid(const Conversion& conversion, OutputFile& file);
+void write_xsf_grid(const WholeCellConversion& conversion, OutputFile& file);
 
 }  // namespace grix

@@ -57,7 +57,7 @@ TEST(OrthogonaliseCell, CubicCellKeepsTinyOffDiagonalTerms)
     }
 }
 
-TEST(OrthogonaliseCell, RefusesCellsWithoutPositiveVolumeOnStandardOutput)
+TEST(CheckCellVolume, RefusesCellsWithoutPositiveVolumeOnStandardOutput)
 {
     const std::string tail = "Unit cell params have not been read correctly.\n"
                              "You can still output in ASCII format.\n";
@@ -75,7 +75,7 @@ TEST(OrthogonaliseCell, RefusesCellsWithoutPositiveVolumeOnStandardOutput)
     for (const Case& c : cases) {
         const CellParameters cell{c.cell[0], c.cell[1], c.cell[2],
                                   c.cell[3], c.cell[4], c.cell[5]};
-        const auto [message, stream] = fatal_of([&] { orthogonalise_cell(cell); });
+        const auto [message, stream] = fatal_of([&] { check_cell_volume(cell); });
         EXPECT_EQ(message.substr(0, c.first_line.size()), c.first_line);
         EXPECT_EQ(message.substr(message.find('\n') + 1), tail);
         EXPECT_EQ(stream, FatalStream::out);

@@ -36,14 +36,14 @@ Cell make_orthogonalised(const std::array<float, 6>& cell)
 }
 
 // The Cartesian point at a (fractional) grid position: across, down, section.
-Point3 cartesian_at(const Cell& cell, const MapHeader& header,
-                    const std::array<double, 3>& position)
+CartesianPoint cartesian_at(const Cell& cell, const MapHeader& header,
+                            const std::array<double, 3>& position)
 {
-    Point3 fractional{};
+    FractionalPoint fractional{};
     for (std::size_t d = 0; d < 3; ++d)
         fractional[static_cast<std::size_t>(direction_axes(header.msect)[d])] =
             static_cast<float>((position[d] + header.nxyzo[d]) / header.nxyzi[d]);
-    return apply_transform(cell.frac_to_cart, fractional);
+    return to_cartesian(cell, fractional);
 }
 
 TEST(GridToFractional, AssignsGridDirectionsToCrystalAxes)
@@ -51,7 +51,7 @@ TEST(GridToFractional, AssignsGridDirectionsToCrystalAxes)
     struct Case {
         int msect;
         Triple nxyzi, nxyzo;
-        Point3 expected;
+        FractionalPoint expected;
     };
     // Grid point (across 2, down 3, section 4).
     const Case cases[] = {
@@ -64,7 +64,7 @@ TEST(GridToFractional, AssignsGridDirectionsToCrystalAxes)
     };
     for (const Case& c : cases) {
         const MapHeader header = make_grid(c.msect, c.nxyzi, c.nxyzo, {5, 5, 5});
-        const Point3 fractional = grid_to_fractional(header, {2, 3, 4});
+        const FractionalPoint fractional = grid_to_fractional(header, {2, 3, 4});
         for (std::size_t f = 0; f < 3; ++f)
             EXPECT_FLOAT_EQ(fractional[f], c.expected[f])
                 << "msect " << c.msect << " axis " << f;
@@ -86,7 +86,7 @@ TEST(FractionalToGridCell, RoundsDownAndKeepsTheLastPlaneOutside)
 {
     struct Case {
         std::int32_t nxyzi, nxyzo0;
-        Point3 fractional;
+        FractionalPoint fractional;
         GridIndex expected;
     };
     // msect 3 and nxyzt (5, 6, 7): the last planes lie at g = 4, 5 and 6.
@@ -129,8 +129,8 @@ TEST(ApplyTransform, UnitFractionalStepGivesTheMatrixColumn)
 {
     const Cell cell = make_orthogonalised({5, 6, 7, 80, 95, 110});
     const float* m = cell.frac_to_cart.matrix;
-    EXPECT_EQ(apply_transform(cell.frac_to_cart, {1, 0, 0}), (Point3{5, 0, 0}));
-    EXPECT_EQ(apply_transform(cell.frac_to_cart, {0, 0, 1}), (Point3{m[2], m[5], m[8]}));
+    EXPECT_EQ(to_cartesian(cell, FractionalPoint{1, 0, 0}), (CartesianPoint{5, 0, 0}));
+    EXPECT_EQ(to_cartesian(cell, FractionalPoint{0, 0, 1}), (CartesianPoint{m[2], m[5], m[8]}));
 }
 
 TEST(InterpolateDensity, ReproducesGridPointsMidpointsAndInteriorPoints)
@@ -211,7 +211,7 @@ TEST(InterpolateDensity, ReproducesLinearDensityOnTriclinicCell)
             for (double v = 0.2; v < 7.8; v += 1.3) {
                 for (double w = 0.2; w < 9.8; w += 1.7) {
                     const std::array<double, 3> f = fractional_at({u, v, w});
-                    const Point3 cartesian{
+                    const CartesianPoint cartesian{
                         static_cast<float>(a * f[0] + b * cg * f[1] + c * cb * f[2]),
                         static_cast<float>(b * sg * f[1] + c * (ca - cb * cg) / sg * f[2]),
                         static_cast<float>(volume / (a * b * sg) * f[2])};

@@ -19,15 +19,15 @@ namespace {
 
 // The Cartesian point at a grid position (across, down, section), fractional positions
 // between the grid points included.
-Point3 cartesian_at(const Cell& cell, const MapHeader& header,
-                    const std::array<double, 3>& position)
+CartesianPoint cartesian_at(const Cell& cell, const MapHeader& header,
+                            const std::array<double, 3>& position)
 {
-    Point3 fractional{};
+    FractionalPoint fractional{};
     const std::array<int, 3>& axes = direction_axes(header.msect);
     for (std::size_t d = 0; d < 3; ++d)
         fractional[static_cast<std::size_t>(axes[d])] =
             static_cast<float>((position[d] + header.nxyzo[d]) / header.nxyzi[d]);
-    return apply_transform(cell.frac_to_cart, fractional);
+    return to_cartesian(cell, fractional);
 }
 
 TEST(InterpolateRow, EqualsInterpolateDensityBitForBit)
@@ -68,16 +68,16 @@ TEST(InterpolateRow, EqualsInterpolateDensityBitForBit)
             const int last = header.nxyzt[d] - 1;
             position[d] = trial % 2 == 0 ? whole(0, last) : uniform(0, last);
         }
-        const Point3 start = cartesian_at(cell, header, position);
+        const CartesianPoint start = cartesian_at(cell, header, position);
         const int axis = whole(0, 2);
         const float box_steps[] = {box.xstep, box.ystep, box.zstep};
         const float step = box_steps[axis] * (trial % 3 == 0 ? 1.0f : uniform(-0.3, 0.3));
         const int count = whole(1, 60);
 
         std::vector<float> densities(static_cast<std::size_t>(count));
-        Point3 end = start;
+        CartesianPoint end = start;
         interpolate_row(grid, end, axis, step, count, densities.data());
-        Point3 point = start;
+        CartesianPoint point = start;
         for (int n = 0; n < count; ++n) {
             const float expected = interpolate_density(cell, map, point);
             ASSERT_EQ(std::bit_cast<std::uint32_t>(densities[static_cast<std::size_t>(n)]),

@@ -20,7 +20,7 @@ void walk_plainly(const Cell& cell, const FourierMap& map, int point_axis, int r
     const std::int64_t count[3] = {counts.nx, counts.ny, counts.nz};
     const float min[3] = {box.xmin, box.ymin, box.zmin};
     const float step[3] = {box.xstep, box.ystep, box.zstep};
-    Point3 point{min[0], min[1], min[2]};
+    CartesianPoint point{min[0], min[1], min[2]};
     for (std::int64_t plane = 0; plane < count[2]; ++plane) {
         point[static_cast<std::size_t>(row_axis)] = min[row_axis];
         for (std::int64_t row = 0; row < count[row_axis]; ++row) {
@@ -38,7 +38,7 @@ void walk_plainly(const Cell& cell, const FourierMap& map, int point_axis, int r
 
 }  // namespace
 
-GridIndex fractional_to_grid_cell(const MapHeader& header, const Point3& fractional)
+GridIndex fractional_to_grid_cell(const MapHeader& header, const FractionalPoint& fractional)
 {
     const std::array<int, 3>& axes = direction_axes(header.msect);
     GridIndex cell{};
@@ -55,17 +55,18 @@ GridIndex fractional_to_grid_cell(const MapHeader& header, const Point3& fractio
     return cell;
 }
 
-float interpolate_density(const Cell& cell, const FourierMap& map, const Point3& cartesian)
+float interpolate_density(const Cell& cell, const FourierMap& map, const CartesianPoint& cartesian)
 {
     const MapHeader& header = map.header;
-    const Point3 p = apply_transform(cell.cart_to_frac, cartesian);
+    const FractionalPoint p = to_fractional(cell, cartesian);
     const GridIndex corner = fractional_to_grid_cell(header, p);
     if (corner[0] < 0)
         return 0.0f;
 
     const std::array<int, 3>& axes = direction_axes(header.msect);
-    const Point3 c0 = grid_to_fractional(header, corner);
-    const Point3 c1 = grid_to_fractional(header, {corner[0] + 1, corner[1] + 1, corner[2] + 1});
+    const FractionalPoint c0 = grid_to_fractional(header, corner);
+    const FractionalPoint c1 =
+        grid_to_fractional(header, {corner[0] + 1, corner[1] + 1, corner[2] + 1});
     // Weights per grid direction (across, down, section), stored as floats; not clamped.
     float weight[3];
     for (std::size_t d = 0; d < 3; ++d) {

@@ -13,11 +13,11 @@ namespace grix {
 
 // The lowest corner of the map grid cell holding a fractional point, or -1, -1, -1 when
 // the point lies outside the map, on its last grid plane included.
-GridIndex fractional_to_grid_cell(const MapHeader& header, const Point3& fractional);
+GridIndex fractional_to_grid_cell(const MapHeader& header, const FractionalPoint& fractional);
 
 // The density at a Cartesian point by trilinear interpolation in its map grid cell;
 // 0 outside the map.
-float interpolate_density(const Cell& cell, const FourierMap& map, const Point3& cartesian);
+float interpolate_density(const Cell& cell, const FourierMap& map, const CartesianPoint& cartesian);
 
 // The densities of each format as its file holds them, written plainly: the ASCII dump's
 // sections (to the end of the file), the WinGX map's columns (after its 76-byte header),

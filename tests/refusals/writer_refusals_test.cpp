@@ -59,7 +59,8 @@ TEST(WriterRefusals, GridWithoutIntervalsOrPoints)
 
 // A header whose grid intervals are damaged asks for an output grid far beyond the map's
 // own few points: the resampled Cartesian grid of an oblique cell, or the whole-cell grid.
-// Those formats refuse before their file is opened; the formats that copy the map do not.
+// Those formats refuse before their file is opened, so before an output that cannot be
+// opened is named; the formats that copy the map do not refuse.
 TEST(WriterRefusals, OutputGridFarLargerThanTheMap)
 {
     struct Case {
@@ -99,11 +100,15 @@ TEST(WriterRefusals, OutputGridFarLargerThanTheMap)
             EXPECT_TRUE(std::filesystem::exists(dir.file("run") + c.extension));
             continue;
         }
+        const std::string refusal =
+            printf_text("Error: the output grid would hold %llu points, from a map of 12; the "
+                        "map's header is probably damaged.\n",
+                        c.points);
         EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.err, printf_text("Error: the output grid would hold %llu points, from a "
-                                          "map of 12; the map's header is probably damaged.\n",
-                                          c.points));
+        EXPECT_EQ(result.err, refusal);
         EXPECT_FALSE(std::filesystem::exists(dir.file("run") + c.extension));
+        args.insert(args.begin(), {"-o", dir.file("missing/out")});
+        EXPECT_EQ(run_grix(args).err, refusal);
     }
 }
 

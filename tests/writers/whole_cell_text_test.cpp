@@ -1,3 +1,4 @@
+#include "writers/formats.hpp"
 #include "writers/gaussian_cube.hpp"
 #include "writers/whole_cell_text.hpp"
 #include "writers/xsf_grid.hpp"
@@ -24,7 +25,7 @@ using grix::WholeCell;
 WholeCell tagged_cell()
 {
     WholeCell cell;
-    cell.frac_to_cart = {{{5, -1, 0.5}, {0, 6, 0.8}, {0, 0, 7}}};
+    cell.geometry.axes = {{{5, -1, 0.5}, {0, 6, 0.8}, {0, 0, 7}}};
     cell.points = {7, 2, 8};
     for (int z = 0; z < 8; ++z)
         for (int y = 0; y < 2; ++y)
@@ -152,7 +153,7 @@ TEST(WholeCellText, RefusesGridsTheValuesDoNotFill)
 TEST(WholeCellText, ThreadsWriteTheBytesOfOneThread)
 {
     using Emit = void (*)(const WholeCell&, std::string_view, const grix::TextSink&);
-    using Write = void (*)(const grix::Conversion&, grix::OutputFile&);
+    using Write = grix::WriteWholeCell;
     const std::pair<Emit, Write> FORMATS[] = {{grix::emit_gaussian_cube, grix::write_gaussian_cube},
                                               {grix::emit_xsf_grid, grix::write_xsf_grid}};
     const grix::FourierMap map;
@@ -172,9 +173,7 @@ TEST(WholeCellText, ThreadsWriteTheBytesOfOneThread)
             emit_file(cell, grix::map_title(map.header),
                       [&](std::string_view piece) { one_thread += piece; });
             for (const int threads : {1, 2, 3}) {
-                grix::Conversion conversion{map, phase};
-                conversion.threads = threads;
-                conversion.whole_cell = &cell;
+                const grix::WholeCellConversion conversion{{map, phase, 0, threads}, cell};
                 grix::OutputFile file = grix::open_output_file(name, grix::OutputMode::text);
                 write_file(conversion, file);
                 grix::close_output_file(file);

@@ -27,19 +27,23 @@ FourierMap make_tagged_map(const MapHeader& header)
 std::string write_format(const OutputFormat& format, const Conversion& conversion,
                          const std::string& path)
 {
-    std::optional<Cell> cell;
-    if (format.resamples)
-        cell = orthogonalise_cell(conversion.phase.cell);
-    Conversion run = conversion;
-    run.cell = cell ? &*cell : nullptr;
     if (format.check)
-        format.check(run);
+        format.check(conversion.map.header, conversion.phase.cell);
+    std::optional<ResampledConversion> resampled;
+    if (format.resamples()) {
+        check_cell_volume(conversion.phase.cell);
+        const Cell cell = orthogonalise_cell(conversion.phase.cell);
+        resampled.emplace(conversion, cell, lay_cartesian_grid(cell, conversion.map.header));
+    }
     std::optional<ScratchDir> dir;
     if (path.empty())
         dir.emplace();
     const std::string name = dir ? dir->file("out") : path;
     OutputFile file = open_output_file(name, format.mode);
-    format.write(run, file);
+    if (resampled)
+        std::get<WriteResampled>(format.write)(*resampled, file);
+    else
+        std::get<WriteMap>(format.write)(conversion, file);
     close_output_file(file);
     return read_file_bytes(name);
 }
@@ -52,7 +56,7 @@ std::string write_with(std::string_view name, const FourierMap& map, const Phase
         ADD_FAILURE() << "no format " << name;
         return "";
     }
-    return write_format(*format, {map, phase, nullptr, precision});
+    return write_format(*format, {map, phase, precision});
 }
 
 std::int32_t le_int32(const std::string& bytes, std::size_t offset)

@@ -29,8 +29,8 @@ grix::Phase make_phase(const std::array<float, 6>& cell,
 // The map of `header` with the tagged sections of map_fixture.hpp.
 grix::FourierMap make_tagged_map(const grix::MapHeader& header);
 
-// A format's row as a run uses it: the orthogonalised cell when the format resamples
-// (conversion.cell is replaced), the row's check, then its writer on a fresh file at
+// A format's row on the map as a run uses it: the row's check, the orthogonalised cell
+// and the Cartesian grid when the format resamples, then its writer on a fresh file at
 // `path`, or in a scratch directory when `path` is empty. Returns the file's bytes.
 std::string write_format(const grix::OutputFormat& format, const grix::Conversion& conversion,
                          const std::string& path = "");
