@@ -207,10 +207,15 @@ WholeCell build_cell_contents(Console& console, const FourierMap& map, const Pha
     return cell;
 }
 
+// The lambdas given, as one visitor of a variant.
 template <class... Visitor>
 struct Overloaded : Visitor... {
     using Visitor::operator()...;
 };
+
+// Clang before 17 does not deduce an aggregate's template arguments by itself.
+template <typename... Visitor>
+Overloaded(Visitor...) -> Overloaded<Visitor...>;
 
 // What the writer's kind needs beyond the map, as far as it is known before the heavy
 // work: nothing more; the orthogonalised cell and the Cartesian grid; what of the whole

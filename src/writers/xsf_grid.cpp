@@ -63,7 +63,8 @@ std::string grid_header_text(const WholeCell& cell)
 // Z, its rows Y, its points X, each one more than the cell has.
 void emit_values(const WholeCell& cell, int threads, const TextSink& sink)
 {
-    const auto [nx, ny, nz] = cell.points;
+    // Plain names, not a structured binding: the lambda below captures them.
+    const int nx = cell.points[0], ny = cell.points[1], nz = cell.points[2];
     GridWalk walk;
     walk.planes = nz + 1;
     walk.rows = ny + 1;
