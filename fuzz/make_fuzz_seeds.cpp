@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-using grix::printf_text;
+using namespace grix;
 
 namespace {
 
