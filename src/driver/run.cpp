@@ -278,7 +278,7 @@ void list_peaks(Console& console, const RunOptions& options, const FourierMap& m
     const WholeCell cell =
         build_cell_contents(console, map, phase, group, CellContents::atoms, *options.format);
     const GridExtremes extremes = find_extremes(map);
-    const std::array<double, 3> steps = fractional_steps(map.header);
+    const std::array<double, 3> steps = fractional_steps(map.geometry);
     const auto count = static_cast<std::size_t>(options.peak_count);
     print_peak_table(console.out, drop_symmetry_repeats(extremes.maxima, symmetry, steps, count),
                      drop_symmetry_repeats(extremes.minima, symmetry, steps, count),

@@ -12,7 +12,7 @@
 namespace grix {
 
 struct CellDensity {
-    std::array<int, 3> points;   // grid points per cell along x, y, z (the map's nxyzi
+    std::array<int, 3> points;   // grid points per cell along x, y, z (the map's divisions
                                  // of the direction on that axis); point n at n / points
     std::vector<float> values;   // x fastest, then y, then z
     std::int64_t unreached = 0;  // points no operator reached (left 0)
@@ -23,11 +23,8 @@ struct CellDensity {
 // order (the identity first, so a map that covers the cell gives its own values); where
 // an operator's translation or rotation does not land on the grid, the value is
 // interpolated trilinearly inside the map's extent. Points no operator reaches are 0 and
-// counted. The map's grid must have at least one interval and one point along each
-// direction and the sections and values its header gives; a cell of more than 2^32
-// points or of far more points than the map (check_output_grid_size), or a section
-// direction other than 1, 2, 3, ends the run.
-CellDensity complete_cell(const MapHeader& header, const MapSections& sections,
-                          const SpaceGroup& group);
+// counted. A cell of more than 2^32 points or of far more points than the map
+// (check_output_grid_size), or an unknown section direction, ends the run.
+CellDensity complete_cell(const FourierMap& map, const SpaceGroup& group);
 
 }  // namespace grix

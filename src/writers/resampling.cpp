@@ -4,13 +4,13 @@ namespace grix {
 
 CartesianGrid lay_cartesian_grid(const Conversion& conversion)
 {
-    const CartesianBox box = cartesian_box(*conversion.cell, conversion.map.header);
+    const CartesianBox box = cartesian_box(*conversion.cell, conversion.map.geometry);
     const GridCounts counts = count_grid_points(box);
     // The counts are not negative and their product fits 64 bits.
     check_output_grid_size(static_cast<std::uint64_t>(counts.nx) *
                                static_cast<std::uint64_t>(counts.ny) *
                                static_cast<std::uint64_t>(counts.nz),
-                           conversion.map.header);
+                           conversion.map.geometry);
     return {box, counts};
 }
 

@@ -70,7 +70,7 @@ void append_value_lines(std::string& text, const float* values, std::int64_t fir
 void check_whole_cell(const Conversion& conversion)
 {
     orthogonalise_cell(conversion.phase.cell);
-    direction_axes(conversion.map.header.msect);
+    conversion.map.geometry.axes();
 }
 
 std::string map_title(const MapHeader& header)

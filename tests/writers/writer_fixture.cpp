@@ -21,7 +21,7 @@ Phase make_phase(const std::array<float, 6>& cell, std::initializer_list<TestAto
 
 FourierMap make_tagged_map(const MapHeader& header)
 {
-    return {header, make_tagged_sections(header)};
+    return make_map(header, make_tagged_sections(header));
 }
 
 std::string write_format(const OutputFormat& format, const Conversion& conversion,
