@@ -70,7 +70,8 @@ struct MapGeometry {
 class MapValues {
 public:
     MapValues() = default;
-    // `count` values, not initialised.
+    // `count` values, not initialised, on a cache line, or on a 2 MiB page for a large
+    // map. Fails with std::bad_alloc.
     explicit MapValues(std::size_t count);
 
     float* data() { return values_.get(); }
@@ -78,7 +79,9 @@ public:
     std::size_t size() const { return size_; }
 
 private:
+    // Frees with the alignment the allocation chose for `size` values.
     struct Release {
+        std::size_t size;
         void operator()(float* values) const;
     };
     std::unique_ptr<float[], Release> values_;
