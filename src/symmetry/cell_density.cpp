@@ -35,19 +35,15 @@ struct AxisGrid {
     std::size_t row_length;
     std::size_t section_length;
     const float* values;
-    // A step along the axis: within a section (values), or from section to section.
+    // A step along the axis through the values, sections included.
     Index3 value_stride;
-    Index3 section_stride;
 
     // The value at map indices given per axis, each within the extent.
     float at(const Index3& index) const
     {
-        Index3 by_direction{};
-        for (int axis = 0; axis < 3; ++axis)
-            by_direction[direction[axis]] = index[axis];
-        return values[static_cast<std::size_t>(by_direction[0]) +
-                      static_cast<std::size_t>(by_direction[1]) * row_length +
-                      static_cast<std::size_t>(by_direction[2]) * section_length];
+        return values[static_cast<std::size_t>(index[0] * value_stride[0] +
+                                               index[1] * value_stride[1] +
+                                               index[2] * value_stride[2])];
     }
 
     std::int64_t cell_points() const
@@ -86,8 +82,9 @@ AxisGrid view_by_axis(const FourierMap& fourier)
     map.values = fourier.values.data();
     for (int axis = 0; axis < 3; ++axis) {
         const int d = map.direction[axis];
-        map.value_stride[axis] = d == 0 ? 1 : d == 1 ? geometry.points[0] : 0;
-        map.section_stride[axis] = d == 2 ? 1 : 0;
+        map.value_stride[axis] = d == 0   ? 1
+                                 : d == 1 ? geometry.points[0]
+                                          : static_cast<std::int64_t>(map.section_length);
     }
     // Below 2^62; only the third factor can take the count beyond 64 bits.
     const std::int64_t across_cell = map.points_per_cell[0] * map.points_per_cell[1];
@@ -387,24 +384,20 @@ float interpolate(const AxisGrid& map, const std::array<double, 3>& position)
     }
     // Weights off a plane are at least ON_GRID from 0 and 1, so no factor of a corner
     // taken here is 0, and every other corner's is.
-    std::int64_t low_value = 0, low_section = 0;
-    for (int a = 0; a < 3; ++a) {
+    std::int64_t low_value = 0;
+    for (int a = 0; a < 3; ++a)
         low_value += low[a] * map.value_stride[a];
-        low_section += low[a] * map.section_stride[a];
-    }
     double sum = 0;
     int corner = 0;
     do {
         double factor = 1;
-        std::int64_t value = low_value, section = low_section;
+        std::int64_t value = low_value;
         for (int a = 0; a < 3; ++a) {
             const bool upper = (corner >> a & 1) != 0;
             factor *= upper ? weight[a] : 1 - weight[a];
             value += upper ? map.value_stride[a] : 0;
-            section += upper ? map.section_stride[a] : 0;
         }
-        sum += factor * map.values[static_cast<std::size_t>(section) * map.section_length +
-                                   static_cast<std::size_t>(value)];
+        sum += factor * map.values[static_cast<std::size_t>(value)];
         corner = (corner - spread) & spread;  // the next subset of the spread axes
     } while (corner != 0);
     return static_cast<float>(sum);
