@@ -66,7 +66,7 @@ std::string describe_grid(const MapGeometry& geometry, const MapLayout& layout)
         extent += name;
         append_fraction(extent, layout.fraction(d, 0));
         extent += " to ";
-        append_fraction(extent, layout.fraction(d, std::max(points[d] - 1, 0)));
+        append_fraction(extent, layout.fraction(d, points[d] - 1));
     }
     return grid + " intervals per cell; " + extent + "; sections along " +
            AXIS_NAME[layout.axis[2]];
@@ -170,15 +170,10 @@ void emit_contour_page(const ContourPageInput& input,
              describe_cell(input.cell) + "</p>\n<p>" + describe_grid(input.map.geometry, layout) +
              "</p>\n");
     emit_legend(page, levels, stats);
-    if (drawn.empty()) {
-        page.append("<p>The map has no points to draw.</p>\n</body></html>\n");
-        page.flush();
-        return;
-    }
     emit_navigation(page, drawn.size(), layout.count);
     for (std::size_t n = 0; n < drawn.size(); ++n)
-        page.append(draw_section(input.map.section(static_cast<std::size_t>(drawn[n])), input.atoms, layout,
-                                 frame, levels, drawn[n], n == 0));
+        page.append(draw_section(input.map.section(static_cast<std::size_t>(drawn[n])),
+                                 input.atoms, layout, frame, levels, drawn[n], n == 0));
     page.append(NAVIGATION_SCRIPT);
     page.append("</body></html>\n");
     page.flush();
