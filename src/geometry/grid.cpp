@@ -166,9 +166,12 @@ CartesianBox cartesian_box(const Cell& cell, const MapGeometry& geometry)
         }
     }
     // The steps pair X, Y, Z with slots 0, 1, 2 whatever the section direction.
-    box.xstep = static_cast<float>(static_cast<double>(cell.parameters.a) / geometry.divisions[0]);
-    box.ystep = static_cast<float>(static_cast<double>(cell.parameters.b) / geometry.divisions[1]);
-    box.zstep = static_cast<float>(static_cast<double>(cell.parameters.c) / geometry.divisions[2]);
+    box.xstep =
+        static_cast<float>(static_cast<double>(cell.parameters.a) / geometry.divisions[0]);
+    box.ystep =
+        static_cast<float>(static_cast<double>(cell.parameters.b) / geometry.divisions[1]);
+    box.zstep =
+        static_cast<float>(static_cast<double>(cell.parameters.c) / geometry.divisions[2]);
     return box;
 }
 

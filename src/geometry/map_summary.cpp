@@ -56,7 +56,8 @@ double covered_fraction(const MapGeometry& geometry)
 {
     double fraction = 1;
     for (std::size_t d = 0; d < 3; ++d)
-        fraction *= std::min(static_cast<double>(geometry.points[d]) / geometry.divisions[d], 1.0);
+        fraction *=
+            std::min(static_cast<double>(geometry.points[d]) / geometry.divisions[d], 1.0);
     return fraction;
 }
 

@@ -206,7 +206,8 @@ void advance(Index3& point, const Index3& step, const Index3& cell)
 
 // Map to cell: every map point carried onto its cell point; for a map smaller than the
 // part of the cell still open.
-void fill_from_map(const AxisGrid& map, const GridOp& op, CellDensity& density, Coverage& coverage)
+void fill_from_map(const AxisGrid& map, const GridOp& op, CellDensity& density,
+                   Coverage& coverage)
 {
     // The cell point of map point (0, 0, 0), and its moves per step along each map direction.
     Index3 start{};
@@ -245,7 +246,8 @@ void fill_from_map(const AxisGrid& map, const GridOp& op, CellDensity& density, 
 }
 
 // Cell to map: each open cell point taken back to the map point it comes from.
-void fill_from_cell(const AxisGrid& map, const GridOp& op, CellDensity& density, Coverage& coverage)
+void fill_from_cell(const AxisGrid& map, const GridOp& op, CellDensity& density,
+                    Coverage& coverage)
 {
     coverage.for_each_missing([&](std::int64_t index) {
         const Index3 point = map.cell_point(index);

@@ -62,8 +62,8 @@ void append_densities(std::string& text, const float* values, std::int64_t count
 
 // The sections as the map holds them: a walk with points across, rows down and planes
 // the sections; each section opens with its heading, each row ends with a line end.
-void append_section_piece(const FourierMap& map, const GridWalk& walk, int precision, const WalkPiece& piece,
-                          std::string& text)
+void append_section_piece(const FourierMap& map, const GridWalk& walk, int precision,
+                          const WalkPiece& piece, std::string& text)
 {
     WalkPiece at = piece;
     for (std::int64_t r = 0; r < piece.rows; ++r) {

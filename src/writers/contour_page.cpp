@@ -167,8 +167,8 @@ void emit_contour_page(const ContourPageInput& input,
     page.append("<h1>" + map_type + " map of " + phase + "</h1>\n<p>" +
              describe_map_type(field_text(header.maptyp, sizeof header.maptyp)) + ": " +
              escape_html(field_text(header.title, sizeof header.title)) + "</p>\n<p>" +
-             describe_cell(input.cell) + "</p>\n<p>" + describe_grid(input.map.geometry, layout) +
-             "</p>\n");
+             describe_cell(input.cell) + "</p>\n<p>" +
+             describe_grid(input.map.geometry, layout) + "</p>\n");
     emit_legend(page, levels, stats);
     emit_navigation(page, drawn.size(), layout.count);
     for (std::size_t n = 0; n < drawn.size(); ++n)

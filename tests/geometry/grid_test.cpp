@@ -78,7 +78,8 @@ TEST(FractionalToGridCell, FindsLowestCornerPerSectionDirection)
     const std::pair<int, GridIndex> cases[] = {{3, {1, 1, 7}}, {1, {0, 3, 5}}, {2, {1, 2, 2}}};
     for (const auto& [msect, expected] : cases) {
         const MapHeader header = make_grid(msect, {10, 20, 40}, {0, 0, 0}, {9, 9, 9});
-        EXPECT_EQ(fractional_to_grid_cell(lay_map_geometry(header), {0.125f, 0.0625f, 0.1875f}), expected)
+        EXPECT_EQ(fractional_to_grid_cell(lay_map_geometry(header), {0.125f, 0.0625f, 0.1875f}),
+                  expected)
             << "msect " << msect;
     }
 }
@@ -117,10 +118,11 @@ TEST(GridOperations, RefuseUnknownSectionDirectionOnStandardOutput)
     for (const int msect : {0, 4, -1}) {
         const MapHeader header = make_grid(msect, {10, 10, 10}, {0, 0, 0}, {3, 3, 3});
         const FourierMap map = make_tagged_map(header);
-        EXPECT_EQ(fatal_of([&] { grid_to_fractional(lay_map_geometry(header), {0, 0, 0}); }), expected);
-        EXPECT_EQ(fatal_of([&] { fractional_to_grid_cell(lay_map_geometry(header), {0.1f, 0.1f, 0.1f}); }),
+        const MapGeometry geometry = lay_map_geometry(header);
+        EXPECT_EQ(fatal_of([&] { grid_to_fractional(geometry, {0, 0, 0}); }), expected);
+        EXPECT_EQ(fatal_of([&] { fractional_to_grid_cell(geometry, {0.1f, 0.1f, 0.1f}); }),
                   expected);
-        EXPECT_EQ(fatal_of([&] { cartesian_box(cell, lay_map_geometry(header)); }), expected);
+        EXPECT_EQ(fatal_of([&] { cartesian_box(cell, geometry); }), expected);
         EXPECT_EQ(fatal_of([&] { interpolate_density(cell, map, {1, 1, 1}); }), expected);
         EXPECT_EQ(fatal_of([&] { prepare_density_grid(cell, map); }), expected);
     }
@@ -229,7 +231,8 @@ TEST(CartesianBox, CubicCellGridIncludingBothFaces)
 {
     const Cell cell = make_orthogonalised(CUBIC);
     const CartesianBox box =
-        cartesian_box(cell, lay_map_geometry(make_grid(3, {20, 20, 20}, {0, 0, 0}, {21, 21, 21})));
+        cartesian_box(
+            cell, lay_map_geometry(make_grid(3, {20, 20, 20}, {0, 0, 0}, {21, 21, 21})));
     // Through the tiny off-diagonal terms the box reaches just below 0 in X and Y.
     EXPECT_LT(box.xmin, 0.0f);
     EXPECT_NEAR(box.xmin, -1.0e-10, 0.05e-10);
@@ -244,7 +247,8 @@ TEST(CartesianBox, CubicCellGridIncludingBothFaces)
     // Sections along x: x spans (nxyzt[2] - 1) / nxyzi[2]; the steps keep slots 0, 1, 2.
     const Cell oblong = make_orthogonalised({8, 9, 10, 90, 90, 90});
     const CartesianBox sideways =
-        cartesian_box(oblong, lay_map_geometry(make_grid(1, {16, 30, 40}, {0, 0, 0}, {4, 5, 9})));
+        cartesian_box(
+            oblong, lay_map_geometry(make_grid(1, {16, 30, 40}, {0, 0, 0}, {4, 5, 9})));
     EXPECT_EQ((std::array{sideways.xstep, sideways.ystep, sideways.zstep}),
               (std::array{0.5f, 0.3f, 0.25f}));
     EXPECT_FLOAT_EQ(sideways.xmax, 8 * 8 / 40.0f);

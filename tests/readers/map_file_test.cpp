@@ -21,8 +21,8 @@ void expect_same_sections(const FourierMap& read, const MapSections& written)
     const std::size_t points = read.geometry.section_points();
     ASSERT_EQ(read.values.size(), written.size() * points);
     for (std::size_t k = 0; k < written.size(); ++k) {
-        const std::vector<float> grid(written[k].values.begin(),
-                                      written[k].values.begin() + static_cast<std::ptrdiff_t>(points));
+        const auto first = written[k].values.begin();
+        const std::vector<float> grid(first, first + static_cast<std::ptrdiff_t>(points));
         EXPECT_EQ(std::vector<float>(read.section(k), read.section(k) + points), grid)
             << "section " << k;
     }

@@ -65,7 +65,8 @@ float interpolate_density(const Cell& cell, const FourierMap& map, const Point3&
 
     const std::array<int, 3>& axes = geometry.axes();
     const Point3 c0 = grid_to_fractional(geometry, corner);
-    const Point3 c1 = grid_to_fractional(geometry, {corner[0] + 1, corner[1] + 1, corner[2] + 1});
+    const Point3 c1 =
+        grid_to_fractional(geometry, {corner[0] + 1, corner[1] + 1, corner[2] + 1});
     // Weights per grid direction (across, down, section), stored as floats; not clamped.
     float weight[3];
     for (std::size_t d = 0; d < 3; ++d) {

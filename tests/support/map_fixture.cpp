@@ -66,7 +66,8 @@ FourierMap make_map(const MapHeader& header, const MapSections& sections)
     const std::size_t points = map.geometry.section_points();
     map.values = MapValues(map.geometry.total_points());
     std::fill_n(map.values.data(), map.values.size(), 0.0f);
-    for (std::size_t k = 0; k < std::min(sections.size(), map.values.size() / std::max<std::size_t>(points, 1)); ++k)
+    const std::size_t count = std::min(sections.size(), static_cast<std::size_t>(header.nxyzt[2]));
+    for (std::size_t k = 0; k < count; ++k)
         std::copy_n(sections[k].values.begin(), std::min(points, sections[k].values.size()),
                     map.values.data() + k * points);
     return map;
