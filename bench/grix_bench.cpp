@@ -12,6 +12,7 @@
 
 #include "geometry/cell.hpp"
 #include "geometry/grid.hpp"
+#include "readers/map_file.hpp"
 #include "reference/reference.hpp"
 #include "writers/formats.hpp"
 
@@ -87,11 +88,11 @@ BenchMap make_map(int n, int msect)
     }
     map.header.msect = msect;
     map.header.nrho = n * n;
-    map.sections.resize(static_cast<std::size_t>(n));
+    map.geometry = lay_map_geometry(map.header);
+    map.values = MapValues(map.geometry.total_points());
     const double turn = 2 * 3.14159265358979 / n;
     for (int k = 0; k < n; ++k) {
-        std::vector<float>& values = map.sections[static_cast<std::size_t>(k)].values;
-        values.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(n));
+        float* values = map.values.data() + map.geometry.index(0, 0, static_cast<std::size_t>(k));
         for (int j = 0; j < n; ++j) {
             for (int i = 0; i < n; ++i) {
                 const double rho = 180 * std::sin(2 * turn * i) * std::cos(3 * turn * j) *
@@ -125,7 +126,7 @@ double count_values(const BenchMap& bench, const OutputFormat& format)
 {
     if (!format.resamples())
         return std::pow(static_cast<double>(bench.map.header.nxyzt[0]), 3);
-    const GridCounts counts = count_grid_points(cartesian_box(bench.cell, bench.map.header));
+    const GridCounts counts = count_grid_points(cartesian_box(bench.cell, bench.map.geometry));
     return static_cast<double>(counts.nx) * counts.ny * counts.nz;
 }
 
@@ -142,7 +143,7 @@ void write_format(const BenchMap& bench, const OutputFormat& format, const std::
     OutputFile file = open_output_file(path, format.mode);
     if (what == Measure::shipped && format.resamples()) {
         std::get<WriteResampled>(format.write)(
-            {conversion, bench.cell, lay_cartesian_grid(bench.cell, bench.map.header)}, file);
+            {conversion, bench.cell, lay_cartesian_grid(bench.cell, bench.map.geometry)}, file);
     } else if (what == Measure::shipped) {
         std::get<WriteMap>(format.write)(conversion, file);
     } else if (format.name == "ASCII") {

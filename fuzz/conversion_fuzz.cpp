@@ -68,7 +68,7 @@ bool run_fits(const std::string& expnam, const OutputFormat& chosen)
         const CellParameters parameters = first_phase(expnam).cell;
         check_cell_volume(parameters);
         const Cell cell = orthogonalise_cell(parameters);
-        const GridCounts counts = count_grid_points(cartesian_box(cell, map.header));
+        const GridCounts counts = count_grid_points(cartesian_box(cell, map.geometry));
         return loop_steps(counts.nx, counts.ny, counts.nz) <= MAX_GRID_STEPS;
     } catch (const FatalError&) {
         return true;  // the run stops at the same fault, before any writing

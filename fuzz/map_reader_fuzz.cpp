@@ -19,19 +19,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         MapFileStart start = read_map_header(std::move(*file));
         const FourierMap map = read_map_sections(start);
         const MapHeader& header = map.header;
-        const MapSections& sections = map.sections;
-        const std::int32_t* nxyzt = header.nxyzt;
-        require(nxyzt[0] >= 0 && nxyzt[1] >= 0 && nxyzt[2] >= 0, "negative grid size accepted");
-        require(header.nrho >= static_cast<std::int64_t>(nxyzt[0]) * nxyzt[1],
+        const MapGeometry& geometry = map.geometry;
+        for (std::size_t d = 0; d < 3; ++d)
+            require(geometry.points[d] >= 1 && geometry.divisions[d] >= 1,
+                    "a direction without points or intervals accepted");
+        require(header.nrho >= static_cast<std::int64_t>(geometry.section_points()),
                 "a section holds fewer values than grid points");
-        require(sections.size() == static_cast<std::size_t>(nxyzt[2]),
-                "not one section per nxyzt[2]");
-        for (const MapSection& section : sections)
-            require(section.values.size() == static_cast<std::size_t>(header.nrho),
-                    "a section without nrho values");
+        require(map.values.size() == geometry.total_points(), "not one value per grid point");
         // Memory follows the file: every value taken was in it.
-        require(sections.size() * static_cast<std::size_t>(header.nrho) <= size / 4,
-                "more values taken than the file holds");
+        require(map.values.size() <= size / 4, "more values taken than the file holds");
     } catch (const FatalError& error) {
         require(error.stream == FatalStream::err, "a reader failure not on standard error");
     }

@@ -30,18 +30,18 @@ void print_header(std::ostream& out, const MapInfo& info)
              double{header.cell[4]}, double{header.cell[5]});
 }
 
-void print_grid(std::ostream& out, const MapHeader& header)
+void print_grid(std::ostream& out, const MapGeometry& geometry)
 {
-    const std::array<DirectionExtent, 3> extent = map_extent(header);
+    const std::array<DirectionExtent, 3> extent = map_extent(geometry);
     print_to(out, "\nGrid            axis  divisions  points  origin     from       to  cell\n");
     for (std::size_t d = 0; d < 3; ++d) {
         const DirectionExtent& direction = extent[d];
         print_to(out, "  %-13s %4c %10d %7d %7d %8.4f %8.4f  %s\n", DIRECTION_NAMES[d],
-                 direction.axis < 0 ? '?' : AXIS_NAMES[direction.axis], header.nxyzi[d],
-                 header.nxyzt[d], header.nxyzo[d], direction.first, direction.last,
+                 direction.axis < 0 ? '?' : AXIS_NAMES[direction.axis], geometry.divisions[d],
+                 geometry.points[d], geometry.origin[d], direction.first, direction.last,
                  direction.whole_period ? "whole" : "part");
     }
-    const double fraction = covered_fraction(header);
+    const double fraction = covered_fraction(geometry);
     if (fraction == 1)
         print_to(out, "Covers          the whole cell\n");
     else
@@ -99,7 +99,7 @@ void print_choice(std::ostream& out, const MapInfo& info)
 void print_map_info(std::ostream& out, const MapInfo& info)
 {
     print_header(out, info);
-    print_grid(out, info.map.header);
+    print_grid(out, info.map.geometry);
     print_values(out, info.map);
     print_phases(out, info);
     print_choice(out, info);

@@ -242,7 +242,7 @@ Plan plan_conversion(const RunOptions& options, const FourierMap& map, const Pha
 {
     const OutputFormat& format = *options.format;
     if (format.check)
-        format.check(map.header, phase.cell);
+        format.check(map, phase.cell);
     const bool full = options.full && format.write_full;
     const Writer write = full ? Writer{format.write_full} : format.write;
     const CellContents contents = full ? CellContents::atoms_and_density : format.whole_cell;
@@ -253,12 +253,12 @@ Plan plan_conversion(const RunOptions& options, const FourierMap& map, const Pha
                 check_cell_volume(phase.cell);
                 const Cell cell = orthogonalise_cell(phase.cell);
                 return ResampledPlan{resampled_writer, cell,
-                                     lay_cartesian_grid(cell, map.header)};
+                                     lay_cartesian_grid(cell, map.geometry)};
             },
             [&](WriteWholeCell cell_writer) -> Plan {
                 if (contents == CellContents::atoms_and_density) {
                     refuse_density_without_symmetry(phase, group, format);
-                    count_cell_points(map.header);
+                    count_cell_points(map.geometry);
                 }
                 return WholeCellPlan{cell_writer, contents};
             }},
@@ -346,7 +346,7 @@ void list_peaks(Console& console, const RunOptions& options, const FourierMap& m
     // Atoms only: the format plays no part.
     const WholeCell cell = build_cell_contents(console, map, phase, group, CellContents::atoms);
     const GridExtremes extremes = find_extremes(map);
-    const std::array<double, 3> steps = fractional_steps(map.header);
+    const std::array<double, 3> steps = fractional_steps(map.geometry);
     const auto count = static_cast<std::size_t>(options.peak_count);
     print_peak_table(console.out, drop_symmetry_repeats(extremes.maxima, symmetry, steps, count),
                      drop_symmetry_repeats(extremes.minima, symmetry, steps, count),

@@ -15,30 +15,6 @@ static_assert(std::numeric_limits<double>::is_iec559);
 namespace grix {
 namespace {
 
-// Per msect (1, 2, 3): the fractional axis of the across, down and section directions.
-constexpr std::array<std::array<int, 3>, 3> DIRECTION_AXES = {{
-    {1, 2, 0},  // across y, down z, section x
-    {2, 0, 1},  // across z, down x, section y
-    {0, 1, 2},  // across x, down y, section z
-}};
-
-constexpr const char* DIRECTION_NAMES[3] = {"across", "down", "section"};
-
-// Every later division by nxyzi and every corner index nxyzt - 1 relies on this.
-void check_map_grid(const MapHeader& header)
-{
-    for (int d = 0; d < 3; ++d) {
-        if (header.nxyzi[d] <= 0)
-            throw FatalError(printf_text("Error: the map grid has %d intervals per cell along its "
-                                    "%s direction; it needs at least 1.\n",
-                                    header.nxyzi[d], DIRECTION_NAMES[d]));
-        if (header.nxyzt[d] <= 0)
-            throw FatalError(printf_text("Error: the map grid has %d points along its %s "
-                                    "direction; it needs at least 1.\n",
-                                    header.nxyzt[d], DIRECTION_NAMES[d]));
-    }
-}
-
 std::int32_t count_axis(char axis, float min, float step, float max)
 {
     const double quotient = (static_cast<double>(max) - min) / step;
@@ -72,8 +48,9 @@ inline float interpolate_fractional(const DensityGrid& grid, const FractionalPoi
                                     span.inverse_width);
     }
 
-    return blend_cell(grid.values[cell[2]], grid.values[cell[2] + 1],
-                      cell[1] * grid.row_length + cell[0], grid.row_length, weight);
+    const float* near = grid.values + cell[2] * grid.section_length;
+    return blend_cell(near, near + grid.section_length, cell[1] * grid.row_length + cell[0],
+                      grid.row_length, weight);
 }
 
 // to_fractional's products m[r][c] x coordinate c are single double multiplications,
@@ -110,52 +87,45 @@ void widen_box(float value, float& min, float& max)
 
 }  // namespace
 
-const std::array<int, 3>& direction_axes(std::int32_t msect)
+FractionalPoint grid_to_fractional(const MapGeometry& geometry, const GridIndex& index)
 {
-    if (msect < 1 || msect > 3)
-        throw FatalError("Error: unknown section direction.\n", FatalStream::out);
-    return DIRECTION_AXES[static_cast<std::size_t>(msect - 1)];
-}
-
-FractionalPoint grid_to_fractional(const MapHeader& header, const GridIndex& index)
-{
-    const std::array<int, 3>& axes = direction_axes(header.msect);
+    const std::array<int, 3>& axes = geometry.axes();
     FractionalPoint fractional{};
     for (std::size_t d = 0; d < 3; ++d) {
         // Summed wide: an offset near the int limit must not overflow.
-        const std::int64_t position = std::int64_t{index[d]} + header.nxyzo[d];
+        const std::int64_t position = std::int64_t{index[d]} + geometry.origin[d];
         fractional[static_cast<std::size_t>(axes[d])] =
-            static_cast<float>(static_cast<double>(position) / header.nxyzi[d]);
+            static_cast<float>(static_cast<double>(position) / geometry.divisions[d]);
     }
     return fractional;
 }
 
 DensityGrid prepare_density_grid(const Cell& cell, const FourierMap& map)
 {
-    const MapHeader& header = map.header;
+    const MapGeometry& geometry = map.geometry;
     DensityGrid grid;
-    grid.axes = direction_axes(header.msect);
+    grid.axes = geometry.axes();
     for (std::size_t n = 0; n < 9; ++n)
         grid.matrix[n] = cell.cart_to_frac.matrix[n];
     for (std::size_t d = 0; d < 3; ++d) {
-        grid.intervals[d] = header.nxyzi[d];
-        grid.origin[d] = header.nxyzo[d];
-        grid.last_plane[d] = static_cast<double>(header.nxyzt[d]) - 1.0;
+        grid.intervals[d] = geometry.divisions[d];
+        grid.origin[d] = geometry.origin[d];
+        grid.last_plane[d] = static_cast<double>(geometry.points[d]) - 1.0;
         // The corners as grid_to_fractional gives them, cell by cell.
         auto corner = [&](std::int32_t n) {
-            const std::int64_t position = std::int64_t{n} + header.nxyzo[d];
+            const std::int64_t position = std::int64_t{n} + geometry.origin[d];
             return static_cast<double>(
-                static_cast<float>(static_cast<double>(position) / header.nxyzi[d]));
+                static_cast<float>(static_cast<double>(position) / geometry.divisions[d]));
         };
-        grid.spans[d].reserve(static_cast<std::size_t>(std::max(header.nxyzt[d] - 1, 0)));
-        for (std::int32_t n = 0; n + 1 < header.nxyzt[d]; ++n) {
+        grid.spans[d].reserve(static_cast<std::size_t>(geometry.points[d] - 1));
+        for (std::int32_t n = 0; n + 1 < geometry.points[d]; ++n) {
             const double low = corner(n), width = corner(n + 1) - low;
             grid.spans[d].push_back({low, width, 1.0 / width});
         }
     }
-    for (const MapSection& section : map.sections)
-        grid.values.push_back(section.values.data());
-    grid.row_length = static_cast<std::size_t>(std::max(header.nxyzt[0], 0));
+    grid.values = map.values.data();
+    grid.row_length = static_cast<std::size_t>(geometry.points[0]);
+    grid.section_length = geometry.section_points();
     return grid;
 }
 
@@ -172,18 +142,14 @@ void interpolate_row(const DensityGrid& grid, CartesianPoint& point, int axis, f
     }
 }
 
-CartesianBox cartesian_box(const Cell& cell, const MapHeader& header)
+CartesianBox cartesian_box(const Cell& cell, const MapGeometry& geometry)
 {
-    // A bad section direction is reported before anything else about the grid.
-    direction_axes(header.msect);
-    check_map_grid(header);
-
     CartesianBox box{1.0e7f, 0.0f, -1.0e7f, 1.0e7f, 0.0f, -1.0e7f, 1.0e7f, 0.0f, -1.0e7f};
-    for (const std::int32_t section : {0, header.nxyzt[2] - 1}) {
-        for (const std::int32_t down : {0, header.nxyzt[1] - 1}) {
-            for (const std::int32_t across : {0, header.nxyzt[0] - 1}) {
+    for (const std::int32_t section : {0, geometry.points[2] - 1}) {
+        for (const std::int32_t down : {0, geometry.points[1] - 1}) {
+            for (const std::int32_t across : {0, geometry.points[0] - 1}) {
                 const CartesianPoint corner =
-                    to_cartesian(cell, grid_to_fractional(header, {across, down, section}));
+                    to_cartesian(cell, grid_to_fractional(geometry, {across, down, section}));
                 widen_box(corner[0], box.xmin, box.xmax);
                 widen_box(corner[1], box.ymin, box.ymax);
                 widen_box(corner[2], box.zmin, box.zmax);
@@ -191,9 +157,12 @@ CartesianBox cartesian_box(const Cell& cell, const MapHeader& header)
         }
     }
     // The steps pair X, Y, Z with slots 0, 1, 2 whatever the section direction.
-    box.xstep = static_cast<float>(static_cast<double>(cell.parameters.a) / header.nxyzi[0]);
-    box.ystep = static_cast<float>(static_cast<double>(cell.parameters.b) / header.nxyzi[1]);
-    box.zstep = static_cast<float>(static_cast<double>(cell.parameters.c) / header.nxyzi[2]);
+    box.xstep =
+        static_cast<float>(static_cast<double>(cell.parameters.a) / geometry.divisions[0]);
+    box.ystep =
+        static_cast<float>(static_cast<double>(cell.parameters.b) / geometry.divisions[1]);
+    box.zstep =
+        static_cast<float>(static_cast<double>(cell.parameters.c) / geometry.divisions[2]);
     return box;
 }
 
@@ -211,7 +180,7 @@ GridCounts count_grid_points(const CartesianBox& box)
     return counts;
 }
 
-void check_output_grid_size(std::uint64_t points, const MapHeader& header)
+void check_output_grid_size(std::uint64_t points, const MapGeometry& geometry)
 {
     // The bound may not fit 64 bits; no grid is larger than a saturated one.
     auto multiply = [](std::uint64_t a, std::uint64_t b) {
@@ -219,8 +188,8 @@ void check_output_grid_size(std::uint64_t points, const MapHeader& header)
         return b != 0 && a > MOST / b ? MOST : a * b;
     };
     std::uint64_t map_points = 1;
-    for (const std::int32_t count : header.nxyzt)
-        map_points = multiply(map_points, static_cast<std::uint64_t>(std::max(count, 0)));
+    for (const std::int32_t count : geometry.points)
+        map_points = multiply(map_points, static_cast<std::uint64_t>(count));
     constexpr std::uint64_t LEAST_BOUND = std::uint64_t{1} << 26;
     constexpr std::uint64_t POINTS_PER_MAP_POINT = 1024;
     if (points > std::max(LEAST_BOUND, multiply(map_points, POINTS_PER_MAP_POINT)))
@@ -230,15 +199,15 @@ void check_output_grid_size(std::uint64_t points, const MapHeader& header)
                                      static_cast<unsigned long long>(map_points)));
 }
 
-CartesianGrid lay_cartesian_grid(const Cell& cell, const MapHeader& header)
+CartesianGrid lay_cartesian_grid(const Cell& cell, const MapGeometry& geometry)
 {
-    const CartesianBox box = cartesian_box(cell, header);
+    const CartesianBox box = cartesian_box(cell, geometry);
     const GridCounts counts = count_grid_points(box);
     // The counts are not negative and their product fits 64 bits.
     check_output_grid_size(static_cast<std::uint64_t>(counts.nx) *
                                static_cast<std::uint64_t>(counts.ny) *
                                static_cast<std::uint64_t>(counts.nz),
-                           header);
+                           geometry);
     return {box, counts};
 }
 

@@ -14,7 +14,7 @@
 namespace grix {
 
 // Map grid indices: across (slot 0), down (slot 1), section (slot 2), the slots of the
-// header's nxyzi, nxyzo and nxyzt.
+// map geometry's triples.
 using GridIndex = std::array<std::int32_t, 3>;
 
 // The Cartesian box enclosing the map's grid points, with the steps of the output grid.
@@ -36,12 +36,9 @@ struct CartesianGrid {
     GridCounts counts;
 };
 
-// The fractional axis (0 x, 1 y, 2 z) that the across, down and section directions run
-// along for the section direction `msect`. Any msect but 1, 2 or 3 ends the run.
-const std::array<int, 3>& direction_axes(std::int32_t msect);
-
 // Fractional coordinates of a grid point. Any indices are accepted, also beyond the map.
-FractionalPoint grid_to_fractional(const MapHeader& header, const GridIndex& index);
+// An unknown section direction ends the run.
+FractionalPoint grid_to_fractional(const MapGeometry& geometry, const GridIndex& index);
 
 // The trilinear blend of a map grid cell's eight corner densities, `corner` indexing
 // its lowest one in both sections: along the section direction, then down, then across.
@@ -75,19 +72,20 @@ struct GridSpan {
     double inverse_width;
 };
 
-// What the interpolation of a single point would work out afresh from the header and
-// the cell alone, worked out once for a map: the grid directions' fractional axes, the
-// inverse cell matrix widened to double, the span of every grid cell along each
-// direction and the sections' value blocks.
+// What the interpolation of a single point would work out afresh from the map geometry
+// and the cell alone, worked out once for a map: the grid directions' fractional axes,
+// the inverse cell matrix widened to double, the span of every grid cell along each
+// direction and the map's values.
 struct DensityGrid {
     std::array<int, 3> axes;                     // fractional axis of across, down, section
     double matrix[9];                            // cart_to_frac
-    double intervals[3];                         // nxyzi
-    double origin[3];                            // nxyzo
-    double last_plane[3];                        // nxyzt - 1: a cell starts below it
+    double intervals[3];                         // divisions
+    double origin[3];                            // origin
+    double last_plane[3];                        // points - 1: a cell starts below it
     std::array<std::vector<GridSpan>, 3> spans;  // per direction and cell index
-    std::vector<const float*> values;            // per section
-    std::size_t row_length;                      // nxyzt[0]
+    const float* values;                         // the map's, section after section
+    std::size_t row_length;                      // points across
+    std::size_t section_length;                  // points in a section
 };
 
 // float(numerator / denominator), the double quotient rounded once more to float, as an
@@ -114,7 +112,7 @@ inline float divide_to_float(double numerator, double denominator, double recipr
     return clear ? static_cast<float>(product) : static_cast<float>(numerator / denominator);
 }
 
-// Any msect but 1, 2 or 3 ends the run.
+// An unknown section direction ends the run.
 DensityGrid prepare_density_grid(const Cell& cell, const FourierMap& map);
 
 // The densities of `count` points of a row of the Cartesian grid by trilinear
@@ -129,9 +127,9 @@ void interpolate_row(const DensityGrid& grid, CartesianPoint& point, int axis, f
                      std::int64_t count, float* densities);
 
 // The box of the Cartesian positions of the map's eight grid corners, and the steps
-// a / nxyzi[0], b / nxyzi[1], c / nxyzi[2]. A map grid without intervals or points
-// along a direction ends the run.
-CartesianBox cartesian_box(const Cell& cell, const MapHeader& header);
+// a / divisions[0], b / divisions[1], c / divisions[2]. An unknown section direction
+// ends the run.
+CartesianBox cartesian_box(const Cell& cell, const MapGeometry& geometry);
 
 // Points per axis, ceil((max - min) / step): min, min + step, ... below max. A count
 // that is not a finite whole number from 0 to the int range, or a grid whose total
@@ -141,10 +139,10 @@ GridCounts count_grid_points(const CartesianBox& box);
 // An output grid of more than max(2^26, 1024 x the map's points) points, which only a
 // damaged header asks for, ends the run before anything is written. `points` is the
 // grid's exact count; a count beyond 64 bits is for the caller to refuse.
-void check_output_grid_size(std::uint64_t points, const MapHeader& header);
+void check_output_grid_size(std::uint64_t points, const MapGeometry& geometry);
 
 // The Cartesian grid around the map: cartesian_box, count_grid_points and
 // check_output_grid_size, whose refusals end the run.
-CartesianGrid lay_cartesian_grid(const Cell& cell, const MapHeader& header);
+CartesianGrid lay_cartesian_grid(const Cell& cell, const MapGeometry& geometry);
 
 }  // namespace grix

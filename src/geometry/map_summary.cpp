@@ -1,7 +1,5 @@
 #include "geometry/map_summary.hpp"
 
-#include "geometry/grid.hpp"
-
 #include <algorithm>
 #include <cmath>
 
@@ -9,16 +7,11 @@ namespace grix {
 
 ValueStatistics summarise_values(const FourierMap& map)
 {
-    const MapHeader& header = map.header;
-    const std::size_t count =
-        static_cast<std::size_t>(std::max(header.nxyzt[0], 0)) *
-        static_cast<std::size_t>(std::max(header.nxyzt[1], 0));
     ValueStatistics statistics;
     double sum = 0;
     auto each_value = [&](auto&& take) {
-        for (const MapSection& section : map.sections)
-            for (std::size_t n = 0; n < std::min(count, section.values.size()); ++n)
-                take(static_cast<double>(section.values[n]));
+        for (std::size_t n = 0; n < map.values.size(); ++n)
+            take(static_cast<double>(map.values.data()[n]));
     };
     each_value([&](double value) {
         if (!std::isfinite(value)) {
@@ -44,29 +37,27 @@ ValueStatistics summarise_values(const FourierMap& map)
     return statistics;
 }
 
-std::array<DirectionExtent, 3> map_extent(const MapHeader& header)
+std::array<DirectionExtent, 3> map_extent(const MapGeometry& geometry)
 {
     std::array<DirectionExtent, 3> extent;
     for (std::size_t d = 0; d < 3; ++d) {
         DirectionExtent& direction = extent[d];
-        if (header.msect >= 1 && header.msect <= 3)
-            direction.axis = direction_axes(header.msect)[d];
-        const double intervals = header.nxyzi[d];
-        direction.first = header.nxyzo[d] / intervals;
-        direction.last = (static_cast<double>(header.nxyzo[d]) + header.nxyzt[d] - 1) / intervals;
-        direction.whole_period = header.nxyzi[d] > 0 && header.nxyzt[d] >= header.nxyzi[d];
+        direction.axis = geometry.axis[d];
+        const double intervals = geometry.divisions[d];
+        direction.first = geometry.origin[d] / intervals;
+        direction.last =
+            (static_cast<double>(geometry.origin[d]) + geometry.points[d] - 1) / intervals;
+        direction.whole_period = geometry.points[d] >= geometry.divisions[d];
     }
     return extent;
 }
 
-double covered_fraction(const MapHeader& header)
+double covered_fraction(const MapGeometry& geometry)
 {
     double fraction = 1;
-    for (std::size_t d = 0; d < 3; ++d) {
-        if (header.nxyzi[d] <= 0)
-            return 0;
-        fraction *= std::clamp(static_cast<double>(header.nxyzt[d]) / header.nxyzi[d], 0.0, 1.0);
-    }
+    for (std::size_t d = 0; d < 3; ++d)
+        fraction *=
+            std::min(static_cast<double>(geometry.points[d]) / geometry.divisions[d], 1.0);
     return fraction;
 }
 

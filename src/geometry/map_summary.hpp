@@ -10,8 +10,7 @@
 
 namespace grix {
 
-// Over the finite values of the grid (nxyzt[0] x nxyzt[1] per section, not the extra
-// values up to nrho); all 0 when there is none.
+// Over the finite values of the grid; all 0 when there is none.
 struct ValueStatistics {
     std::int64_t finite = 0;
     std::int64_t not_finite = 0;  // NaN or infinite, left out of the rest
@@ -25,15 +24,15 @@ ValueStatistics summarise_values(const FourierMap& map);
 struct DirectionExtent {
     int axis = -1;             // fractional axis, 0 x, 1 y, 2 z; -1 for an unknown msect
     double first = 0, last = 0;  // fractional coordinates of its first and last points
-    bool whole_period = false;   // its points reach around the cell: nxyzt >= nxyzi
+    bool whole_period = false;   // its points reach around the cell: points >= divisions
 };
 
-// The map grid's directions; needs no valid section direction or grid counts.
-std::array<DirectionExtent, 3> map_extent(const MapHeader& header);
+// The map grid's directions; needs no known section direction.
+std::array<DirectionExtent, 3> map_extent(const MapGeometry& geometry);
 
-// The part of the cell's volume the grid holds, min(nxyzt, nxyzi) / nxyzi per direction:
-// 1 for a map of the whole cell.
-double covered_fraction(const MapHeader& header);
+// The part of the cell's volume the grid holds, min(points, divisions) / divisions per
+// direction: 1 for a map of the whole cell.
+double covered_fraction(const MapGeometry& geometry);
 
 // Whether the map header's cell is `cell` within what a map made from it would show:
 // each edge within 0.1 % of the phase's, each angle within 0.05 degrees. A NaN on

@@ -40,9 +40,9 @@ struct GridValues {
 
     double at(std::int64_t across, std::int64_t down, std::int64_t section) const
     {
-        const std::size_t row = static_cast<std::size_t>(map.header.nxyzt[0]);
-        return map.sections[static_cast<std::size_t>(section)]
-            .values[static_cast<std::size_t>(across) + static_cast<std::size_t>(down) * row];
+        return map.values.data()[map.geometry.index(static_cast<std::size_t>(across),
+                                                    static_cast<std::size_t>(down),
+                                                    static_cast<std::size_t>(section))];
     }
     std::int64_t order(std::int64_t across, std::int64_t down, std::int64_t section) const
     {
@@ -87,8 +87,8 @@ int classify_point(const GridValues& grid, const std::array<std::int64_t, 3>& po
 GridPeak refine_peak(const GridValues& grid, const std::array<std::int64_t, 3>& point,
                      double value, double sign)
 {
-    const MapHeader& header = grid.map.header;
-    const std::array<int, 3>& axes = direction_axes(header.msect);
+    const MapGeometry& geometry = grid.map.geometry;
+    const std::array<int, 3>& axes = geometry.axes();
     GridPeak peak;
     double rise = 0;
     for (std::size_t d = 0; d < 3; ++d) {
@@ -110,8 +110,8 @@ GridPeak refine_peak(const GridValues& grid, const std::array<std::int64_t, 3>& 
         }
         peak.on_edge = peak.on_edge || (!walk.periodic && (near[0] < 0 || near[2] < 0));
         const double position =
-            (static_cast<double>(header.nxyzo[d]) + static_cast<double>(point[d]) + offset) /
-            header.nxyzi[d];
+            (static_cast<double>(geometry.origin[d]) + static_cast<double>(point[d]) + offset) /
+            geometry.divisions[d];
         const double reduced = position - std::floor(position);
         peak.position[static_cast<std::size_t>(axes[d])] = reduced < 1.0 ? reduced : 0.0;
     }
@@ -123,16 +123,12 @@ GridPeak refine_peak(const GridValues& grid, const std::array<std::int64_t, 3>& 
 
 GridExtremes find_extremes(const FourierMap& map)
 {
-    const MapHeader& header = map.header;
-    direction_axes(header.msect);
+    const MapGeometry& geometry = map.geometry;
+    geometry.axes();
     GridExtremes extremes;
-    for (std::size_t d = 0; d < 3; ++d) {
-        if (header.nxyzi[d] <= 0 || header.nxyzt[d] <= 0)
-            return extremes;
-    }
-    const GridValues grid{map, {walk_direction(header.nxyzt[0], header.nxyzi[0]),
-                                walk_direction(header.nxyzt[1], header.nxyzi[1]),
-                                walk_direction(header.nxyzt[2], header.nxyzi[2])}};
+    const GridValues grid{map, {walk_direction(geometry.points[0], geometry.divisions[0]),
+                                walk_direction(geometry.points[1], geometry.divisions[1]),
+                                walk_direction(geometry.points[2], geometry.divisions[2])}};
     std::array<std::int64_t, 3> point{};
     for (point[2] = 0; point[2] < grid.walks[2].points; ++point[2]) {
         for (point[1] = 0; point[1] < grid.walks[1].points; ++point[1]) {
@@ -155,12 +151,12 @@ GridExtremes find_extremes(const FourierMap& map)
     return extremes;
 }
 
-std::array<double, 3> fractional_steps(const MapHeader& header)
+std::array<double, 3> fractional_steps(const MapGeometry& geometry)
 {
-    const std::array<int, 3>& axes = direction_axes(header.msect);
+    const std::array<int, 3>& axes = geometry.axes();
     std::array<double, 3> steps{};
     for (std::size_t d = 0; d < 3; ++d)
-        steps[static_cast<std::size_t>(axes[d])] = 1.0 / header.nxyzi[d];
+        steps[static_cast<std::size_t>(axes[d])] = 1.0 / geometry.divisions[d];
     return steps;
 }
 

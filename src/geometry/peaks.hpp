@@ -30,6 +30,6 @@ struct GridExtremes {
 GridExtremes find_extremes(const FourierMap& map);
 
 // One grid step along the fractional axes x, y, z, in fractions of the cell.
-std::array<double, 3> fractional_steps(const MapHeader& header);
+std::array<double, 3> fractional_steps(const MapGeometry& geometry);
 
 }  // namespace grix

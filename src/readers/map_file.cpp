@@ -5,6 +5,7 @@
 #include "common/printf_text.hpp"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -20,6 +21,13 @@ namespace {
 constexpr std::streamoff FIRST_RECORD_FIELDS = 164;
 // Record 2: nxyzi, nxyzo, nxyzt, msect, nrho, rmax, rmin, srho.
 constexpr int SECOND_RECORD_WORDS = 14;
+
+// Per msect (1, 2, 3): the fractional axis of the across, down and section directions.
+constexpr std::array<std::array<int, 3>, 3> DIRECTION_AXES = {{
+    {1, 2, 0},  // across y, down z, section x
+    {2, 0, 1},  // across z, down x, section y
+    {0, 1, 2},  // across x, down y, section z
+}};
 
 // Reads up to `size` bytes; returns how many arrived.
 std::streamsize read_bytes(std::ifstream& file, void* data, std::streamsize size)
@@ -131,46 +139,38 @@ void check_header(const MapFileStart& file, const MapHeader& header, std::stream
                                 "%d sections of %d values.\n", name, nxyzt[2], header.nrho));
 }
 
-MapSections allocate_sections(const MapHeader& header)
+MapValues allocate_values(const MapGeometry& geometry)
 {
-    MapSections sections;
     try {
-        sections.assign(static_cast<std::size_t>(header.nxyzt[2]), MapSection{});
+        return MapValues(geometry.total_points());
     } catch (const std::bad_alloc&) {
-        throw FatalError("Error allocating memory for Fourier data.\n");
-    }
-    try {
-        for (MapSection& section : sections)
-            section.values.resize(static_cast<std::size_t>(header.nrho));
-    } catch (const std::bad_alloc&) {
-        sections = MapSections();
         throw FatalError("Error allocating memory for Fourier sections.\n");
     }
-    return sections;
 }
 
-// Each section's values arrive with one bulk read and are then decoded in place; the
-// two tail words follow (the last section's may be missing and then stay 0).
-void read_sections(MapFileStart& file, MapSections& sections)
+// Each section's grid values arrive with one bulk read into their place in the block and
+// are then decoded in place; the values beyond the grid up to nrho and the two tail words
+// after them are skipped.
+void read_values(MapFileStart& file, const MapHeader& header, MapValues& values)
 {
-    const std::streamoff record_size = file.record_size;
+    const std::size_t points =
+        static_cast<std::size_t>(header.nxyzt[0]) * static_cast<std::size_t>(header.nxyzt[1]);
+    const auto skipped = static_cast<std::streamoff>(
+        4 * (static_cast<std::uint64_t>(header.nrho) - points + 2));
     file.stream.clear();
-    file.stream.seekg(2 * record_size);
-    for (MapSection& section : sections) {
-        std::vector<float>& values = section.values;
-        const auto wanted = static_cast<std::streamsize>(4 * values.size());
+    file.stream.seekg(2 * file.record_size);
+    for (std::size_t k = 0; k < static_cast<std::size_t>(header.nxyzt[2]); ++k) {
+        float* section = values.data() + k * points;
+        const auto wanted = static_cast<std::streamsize>(4 * points);
         // The size was checked: a file that comes up short changed while it was read.
-        if (read_bytes(file.stream, values.data(), wanted) != wanted)
+        if (read_bytes(file.stream, section, wanted) != wanted)
             throw FatalError(printf_text("Error reading Fourier map file %s; it ended early, "
                                          "changed while it was read.\n",
                                          file.name.c_str()));
-        auto* bytes = reinterpret_cast<unsigned char*>(values.data());
-        for (std::size_t i = 0; i < values.size(); ++i)
-            values[i] = decode_float32(bytes + 4 * i);
-        unsigned char tail[8] = {};
-        const std::streamsize got = read_bytes(file.stream, tail, sizeof tail);
-        for (int w = 0; w < 2 && 4 * (w + 1) <= got; ++w)
-            section.tail[w] = decode_le32(tail + 4 * w);
+        auto* bytes = reinterpret_cast<unsigned char*>(section);
+        for (std::size_t i = 0; i < points; ++i)
+            section[i] = decode_float32(bytes + 4 * i);
+        file.stream.seekg(skipped, std::ios::cur);
     }
 }
 
@@ -192,28 +192,33 @@ MapFileStart read_map_header(InputFile file)
     return start;
 }
 
+MapGeometry lay_map_geometry(const MapHeader& header)
+{
+    MapGeometry geometry;
+    if (header.msect >= 1 && header.msect <= 3)
+        geometry.axis = DIRECTION_AXES[static_cast<std::size_t>(header.msect - 1)];
+    for (std::size_t d = 0; d < 3; ++d) {
+        geometry.divisions[d] = header.nxyzi[d];
+        geometry.origin[d] = header.nxyzo[d];
+        geometry.points[d] = header.nxyzt[d];
+    }
+    return geometry;
+}
+
 FourierMap read_map_sections(MapFileStart& file)
 {
     check_header(file, file.header, file.record_size);
-    FourierMap map{file.header, allocate_sections(file.header)};
-    read_sections(file, map.sections);
+    FourierMap map{file.header, lay_map_geometry(file.header), {}};
+    map.values = allocate_values(map.geometry);
+    read_values(file, map.header, map.values);
     return map;
 }
 
 std::uint64_t count_non_finite_values(const FourierMap& map)
 {
-    const MapHeader& header = map.header;
-    const auto points = static_cast<std::size_t>(std::max(header.nxyzt[0], 0)) *
-                        static_cast<std::size_t>(std::max(header.nxyzt[1], 0));
-    std::uint64_t count = 0;
-    for (const MapSection& section : map.sections) {
-        const std::size_t grid = std::min(points, section.values.size());
-        count += static_cast<std::uint64_t>(
-            std::count_if(section.values.begin(), section.values.begin() +
-                                                      static_cast<std::ptrdiff_t>(grid),
-                          [](float value) { return !std::isfinite(value); }));
-    }
-    return count;
+    const float* values = map.values.data();
+    return static_cast<std::uint64_t>(std::count_if(
+        values, values + map.values.size(), [](float value) { return !std::isfinite(value); }));
 }
 
 }  // namespace grix

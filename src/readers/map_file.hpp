@@ -24,12 +24,16 @@ struct MapFileStart {
 // read; a file without a second record ends the run.
 MapFileStart read_map_header(InputFile file);
 
-// Checks everything later stages trust about the grid, then reads every section. Every
-// failure ends the run.
+// The grid the header describes, as every later stage sees it: which fractional axis
+// each direction runs along (none for an unknown msect), its divisions, origin and
+// points. Nothing is checked here; read_map_sections checks before it lays the grid.
+MapGeometry lay_map_geometry(const MapHeader& header);
+
+// Checks everything later stages trust about the grid, then reads every section's grid
+// values into one block. Every failure ends the run.
 FourierMap read_map_sections(MapFileStart& file);
 
-// How many of the map's grid values (nxyzt[0] x nxyzt[1] in each section, not the values
-// beyond them up to nrho) are NaN or infinite.
+// How many of the map's grid values are NaN or infinite.
 std::uint64_t count_non_finite_values(const FourierMap& map);
 
 }  // namespace grix

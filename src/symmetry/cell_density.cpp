@@ -26,27 +26,24 @@ std::int64_t modulo(std::int64_t value, std::int64_t modulus)
     return remainder < 0 ? remainder + modulus : remainder;
 }
 
-// The map's grid seen along the fractional axes x, y, z.
-struct MapGrid {
-    Index3 points_per_cell;        // nxyzi of the axis's direction
-    Index3 origin;                 // grid index of the map's first point (nxyzo)
-    Index3 extent;                 // map points (nxyzt)
+// The map's geometry seen along the fractional axes x, y, z.
+struct AxisGrid {
+    Index3 points_per_cell;        // divisions of the axis's direction
+    Index3 origin;                 // grid index of the map's first point
+    Index3 extent;                 // map points
     std::array<int, 3> direction;  // map direction along the axis: 0 across, 1 down, 2 section
     std::size_t row_length;
-    const MapSections* sections;
-    // A step along the axis: within a section (values), or from section to section.
+    std::size_t section_length;
+    const float* values;
+    // A step along the axis through the values, sections included.
     Index3 value_stride;
-    Index3 section_stride;
 
     // The value at map indices given per axis, each within the extent.
     float at(const Index3& index) const
     {
-        Index3 by_direction{};
-        for (int axis = 0; axis < 3; ++axis)
-            by_direction[direction[axis]] = index[axis];
-        return (*sections)[static_cast<std::size_t>(by_direction[2])]
-            .values[static_cast<std::size_t>(by_direction[0]) +
-                    static_cast<std::size_t>(by_direction[1]) * row_length];
+        return values[static_cast<std::size_t>(index[0] * value_stride[0] +
+                                               index[1] * value_stride[1] +
+                                               index[2] * value_stride[2])];
     }
 
     std::int64_t cell_points() const
@@ -68,25 +65,28 @@ struct MapGrid {
     }
 };
 
-MapGrid lay_map_grid(const MapHeader& header, const MapSections& sections)
+AxisGrid view_by_axis(const FourierMap& fourier)
 {
-    const std::array<int, 3> points = count_cell_points(header);
-    const std::array<int, 3>& axes = direction_axes(header.msect);
-    MapGrid map{};
-    for (int d = 0; d < 3; ++d) {
-        const int axis = axes[d];
-        map.points_per_cell[axis] = points[axis];
-        map.origin[axis] = header.nxyzo[d];
-        map.extent[axis] = header.nxyzt[d];
-        map.direction[axis] = d;
+    const MapGeometry& geometry = fourier.geometry;
+    const std::array<int, 3>& axes = geometry.axes();
+    AxisGrid map{};
+    for (std::size_t d = 0; d < 3; ++d) {
+        const auto axis = static_cast<std::size_t>(axes[d]);
+        map.points_per_cell[axis] = geometry.divisions[d];
+        map.origin[axis] = geometry.origin[d];
+        map.extent[axis] = geometry.points[d];
+        map.direction[axis] = static_cast<int>(d);
     }
-    map.row_length = static_cast<std::size_t>(header.nxyzt[0]);
-    map.sections = &sections;
+    map.row_length = static_cast<std::size_t>(geometry.points[0]);
+    map.section_length = geometry.section_points();
+    map.values = fourier.values.data();
     for (int axis = 0; axis < 3; ++axis) {
         const int d = map.direction[axis];
-        map.value_stride[axis] = d == 0 ? 1 : d == 1 ? header.nxyzt[0] : 0;
-        map.section_stride[axis] = d == 2 ? 1 : 0;
+        map.value_stride[axis] = d == 0   ? 1
+                                 : d == 1 ? geometry.points[0]
+                                          : static_cast<std::int64_t>(map.section_length);
     }
+    count_cell_points(geometry);  // refuses a cell too large to complete
     return map;
 }
 
@@ -194,7 +194,8 @@ void advance(Index3& point, const Index3& step, const Index3& cell)
 
 // Map to cell: every map point carried onto its cell point; for a map smaller than the
 // part of the cell still open.
-void fill_from_map(const MapGrid& map, const GridOp& op, CellDensity& density, Coverage& coverage)
+void fill_from_map(const AxisGrid& map, const GridOp& op, CellDensity& density,
+                   Coverage& coverage)
 {
     // The cell point of map point (0, 0, 0), and its moves per step along each map direction.
     Index3 start{};
@@ -213,7 +214,7 @@ void fill_from_map(const MapGrid& map, const GridOp& op, CellDensity& density, C
     std::size_t value = 0;
     Index3 section = start;
     for (std::int64_t k = 0; k < count[2]; ++k, advance(section, step[2], map.points_per_cell)) {
-        const std::vector<float>& values = (*map.sections)[static_cast<std::size_t>(k)].values;
+        const float* values = map.values + static_cast<std::size_t>(k) * map.section_length;
         Index3 row = section;
         for (std::int64_t j = 0; j < count[1]; ++j, advance(row, step[1], map.points_per_cell)) {
             Index3 point = row;
@@ -233,7 +234,8 @@ void fill_from_map(const MapGrid& map, const GridOp& op, CellDensity& density, C
 }
 
 // Cell to map: each open cell point taken back to the map point it comes from.
-void fill_from_cell(const MapGrid& map, const GridOp& op, CellDensity& density, Coverage& coverage)
+void fill_from_cell(const AxisGrid& map, const GridOp& op, CellDensity& density,
+                    Coverage& coverage)
 {
     coverage.for_each_missing([&](std::int64_t index) {
         const Index3 point = map.cell_point(index);
@@ -272,7 +274,7 @@ double nearest_whole(double value)
 // (every term a whole number of steps) is stepped in integers.
 class SourceAxis {
 public:
-    SourceAxis(const MapGrid& map, const SymmetryOp& op, const IntRotation& inverse, int axis)
+    SourceAxis(const AxisGrid& map, const SymmetryOp& op, const IntRotation& inverse, int axis)
         : period_(static_cast<double>(map.points_per_cell[axis])),
           reciprocal_(1 / period_),
           origin_(static_cast<double>(map.origin[axis])),
@@ -360,7 +362,7 @@ private:
 // from 0, or -0, to the extent's last index); along an axis where the point lies on a
 // grid plane, that plane alone. The corners are summed in the order of their number
 // (bit a for the upper plane along axis a), each factor multiplied up along x, y, z.
-float interpolate(const MapGrid& map, const std::array<double, 3>& position)
+float interpolate(const AxisGrid& map, const std::array<double, 3>& position)
 {
     Index3 low{};
     std::array<double, 3> weight{};
@@ -372,24 +374,20 @@ float interpolate(const MapGrid& map, const std::array<double, 3>& position)
     }
     // Weights off a plane are at least ON_GRID from 0 and 1, so no factor of a corner
     // taken here is 0, and every other corner's is.
-    std::int64_t low_value = 0, low_section = 0;
-    for (int a = 0; a < 3; ++a) {
+    std::int64_t low_value = 0;
+    for (int a = 0; a < 3; ++a)
         low_value += low[a] * map.value_stride[a];
-        low_section += low[a] * map.section_stride[a];
-    }
     double sum = 0;
     int corner = 0;
     do {
         double factor = 1;
-        std::int64_t value = low_value, section = low_section;
+        std::int64_t value = low_value;
         for (int a = 0; a < 3; ++a) {
             const bool upper = (corner >> a & 1) != 0;
             factor *= upper ? weight[a] : 1 - weight[a];
             value += upper ? map.value_stride[a] : 0;
-            section += upper ? map.section_stride[a] : 0;
         }
-        sum += factor * (*map.sections)[static_cast<std::size_t>(section)]
-                            .values[static_cast<std::size_t>(value)];
+        sum += factor * map.values[static_cast<std::size_t>(value)];
         corner = (corner - spread) & spread;  // the next subset of the spread axes
     } while (corner != 0);
     return static_cast<float>(sum);
@@ -398,7 +396,7 @@ float interpolate(const MapGrid& map, const std::array<double, 3>& position)
 // Cell to map for an operator off the grid: the point each open cell point comes from,
 // interpolated; row by row along x, so that the divisions and the coordinates that do not
 // change along a row are done once a row.
-void fill_interpolated(const MapGrid& map, const SymmetryOp& op, const IntRotation& inverse,
+void fill_interpolated(const AxisGrid& map, const SymmetryOp& op, const IntRotation& inverse,
                        CellDensity& density, Coverage& coverage)
 {
     const std::array<SourceAxis, 3> axes{SourceAxis(map, op, inverse, 0),
@@ -450,23 +448,17 @@ void fill_interpolated(const MapGrid& map, const SymmetryOp& op, const IntRotati
 
 }  // namespace
 
-std::array<int, 3> count_cell_points(const MapHeader& header)
+std::array<int, 3> count_cell_points(const MapGeometry& geometry)
 {
-    const std::array<int, 3>& axes = direction_axes(header.msect);
+    const std::array<int, 3>& axes = geometry.axes();
     Index3 points{};
-    for (int d = 0; d < 3; ++d) {
-        if (header.nxyzi[d] <= 0 || header.nxyzt[d] <= 0)
-            throw FatalError(printf_text("Error: the map grid has %d intervals per cell and %d "
-                                         "points along its direction %d; it needs at least 1 "
-                                         "of each.\n",
-                                         header.nxyzi[d], header.nxyzt[d], d + 1));
-        points[axes[d]] = header.nxyzi[d];
-    }
+    for (std::size_t d = 0; d < 3; ++d)
+        points[static_cast<std::size_t>(axes[d])] = geometry.divisions[d];
     // Below 2^62; only the third factor can take the count beyond 64 bits.
     const std::int64_t across_cell = points[0] * points[1];
     const bool countable = across_cell <= std::numeric_limits<std::int64_t>::max() / points[2];
     if (countable)
-        check_output_grid_size(static_cast<std::uint64_t>(across_cell * points[2]), header);
+        check_output_grid_size(static_cast<std::uint64_t>(across_cell * points[2]), geometry);
     if (!countable || across_cell * points[2] > MAX_CELL_POINTS)
         throw FatalError(printf_text("Error: a cell of %lld x %lld x %lld grid points is too "
                                      "large to complete.\n",
@@ -477,10 +469,9 @@ std::array<int, 3> count_cell_points(const MapHeader& header)
             static_cast<int>(points[2])};
 }
 
-CellDensity complete_cell(const MapHeader& header, const MapSections& sections,
-                          const SpaceGroup& group)
+CellDensity complete_cell(const FourierMap& fourier, const SpaceGroup& group)
 {
-    const MapGrid map = lay_map_grid(header, sections);
+    const AxisGrid map = view_by_axis(fourier);
     CellDensity density{{static_cast<int>(map.points_per_cell[0]),
                          static_cast<int>(map.points_per_cell[1]),
                          static_cast<int>(map.points_per_cell[2])},

@@ -32,7 +32,7 @@ WholeCell build_whole_cell(const FourierMap& map, const Phase& phase, const Spac
     cell.geometry = orthogonalise_cell(phase.cell);
     cell.atoms = place_atoms_in_cell(phase, group);
     if (with_density) {
-        CellDensity density = complete_cell(map.header, map.sections, group);
+        CellDensity density = complete_cell(map, group);
         cell.points = density.points;
         cell.values = std::move(density.values);
         cell.unreached = density.unreached;

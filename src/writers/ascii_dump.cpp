@@ -12,32 +12,17 @@ namespace {
 // Values of a row formatted at a time on the shipped path.
 constexpr std::int64_t VALUE_BATCH = 256;
 
-// The grid-step lines of one section direction. Line n reports the cell edge
-// `edge[n]` (0 = a, 1 = b, 2 = c) over the nxyzi slot STEP_DIVISOR[n].
-struct StepLines {
-    const char* text[3];
-    int edge[3];
-};
-
-constexpr int STEP_DIVISOR[3] = {2, 0, 1};
-
-constexpr StepLines STEP_LINES[3] = {
-    {{"Sections increase up x in steps of %f Angstroms.\n",
-      "y increasing left to right in %f Angstrom steps.\n",
-      "z increasing top to bottom in %f Angstrom steps.\n"},
-     {0, 1, 2}},
-    {{"Sections increase up y in steps of %f Angstroms.\n",
-      "z increasing left to right in %f Angstrom steps.\n",
-      "x increasing top to bottom in %f Angstrom steps.\n"},
-     {1, 2, 0}},
-    {{"Sections increase up z in steps of %f Angstroms.\n",
-      "x increasing left to right in %f Angstrom steps.\n",
-      "y increasing top to bottom in %f Angstrom steps.\n"},
-     {2, 0, 1}},
+// The grid-step lines: the section direction's, the across direction's and the down
+// direction's, each with its fractional axis and the step along it.
+constexpr int STEP_DIRECTION[3] = {2, 0, 1};
+constexpr const char* STEP_LINES[3] = {
+    "Sections increase up %c in steps of %f Angstroms.\n",
+    "%c increasing left to right in %f Angstrom steps.\n",
+    "%c increasing top to bottom in %f Angstrom steps.\n",
 };
 
 // The cell, the atoms and the grid, everything before the first section.
-std::string describe_map(const Phase& phase, const MapHeader& header)
+std::string describe_map(const Phase& phase, const MapGeometry& geometry)
 {
     const CellParameters& cell = phase.cell;
     const double edges[3] = {cell.a, cell.b, cell.c};
@@ -48,14 +33,17 @@ std::string describe_map(const Phase& phase, const MapHeader& header)
     for (const Atom& atom : phase.atoms)
         text += printf_text("%s %f %f %f %f\n", atom.label.c_str(), double{atom.x},
                             double{atom.y}, double{atom.z}, double{atom.occupancy});
-    text += printf_text("Number of sections: %d\n", header.nxyzt[2]);
+    text += printf_text("Number of sections: %d\n", geometry.points[2]);
     text += printf_text("Each section: %d grid points across by %d grid points down.\n",
-                   header.nxyzt[0], header.nxyzt[1]);
-    if (header.msect < 1 || header.msect > 3)
+                   geometry.points[0], geometry.points[1]);
+    if (!geometry.knows_axes())
         return text + "Unknown section direction.\n";
-    const StepLines& lines = STEP_LINES[header.msect - 1];
-    for (int n = 0; n < 3; ++n)
-        text += printf_text(lines.text[n], edges[lines.edge[n]] / header.nxyzi[STEP_DIVISOR[n]]);
+    for (std::size_t n = 0; n < 3; ++n) {
+        const auto direction = static_cast<std::size_t>(STEP_DIRECTION[n]);
+        const auto axis = static_cast<std::size_t>(geometry.axis[direction]);
+        text += printf_text(STEP_LINES[n], "xyz"[axis],
+                            edges[axis] / geometry.divisions[direction]);
+    }
     return text;
 }
 
@@ -74,16 +62,14 @@ void append_densities(std::string& text, const float* values, std::int64_t count
 
 // The sections as the map holds them: a walk with points across, rows down and planes
 // the sections; each section opens with its heading, each row ends with a line end.
-void append_section_piece(const MapHeader& header, const MapSections& sections,
-                          const GridWalk& walk, int precision, const WalkPiece& piece,
-                          std::string& text)
+void append_section_piece(const FourierMap& map, const GridWalk& walk, int precision,
+                          const WalkPiece& piece, std::string& text)
 {
     WalkPiece at = piece;
     for (std::int64_t r = 0; r < piece.rows; ++r) {
         if (at.row == 0 && at.first == 0)
             text += printf_text("\nSection %d\n", static_cast<int>(at.plane));
-        const float* row = sections[static_cast<std::size_t>(at.plane)].values.data() +
-                           at.row * header.nxyzt[0];
+        const float* row = map.section(static_cast<std::size_t>(at.plane)) + at.row * walk.points;
         append_densities(text, row + at.first, piece.last - at.first, precision);
         if (piece.last == walk.points)
             text += '\n';
@@ -93,23 +79,12 @@ void append_section_piece(const MapHeader& header, const MapSections& sections,
 
 void write_sections(OutputFile& file, const FourierMap& map, int precision, int threads)
 {
-    const MapHeader& header = map.header;
-    if (header.nxyzt[1] <= 0) {
-        // Sections without rows: only their headings.
-        std::string text;
-        for (int k = 0; k < header.nxyzt[2]; ++k) {
-            text += printf_text("\nSection %d\n", k);
-            write_when_full(file, text);
-        }
-        write_output(file, text);
-        return;
-    }
     GridWalk walk;
-    walk.points = std::max(header.nxyzt[0], 0);
-    walk.rows = header.nxyzt[1];
-    walk.planes = header.nxyzt[2];
+    walk.points = map.geometry.points[0];
+    walk.rows = map.geometry.points[1];
+    walk.planes = map.geometry.points[2];
     write_grid_walk(file, walk, threads, [&](const WalkPiece& piece, std::string& text) {
-        append_section_piece(header, map.sections, walk, precision, piece, text);
+        append_section_piece(map, walk, precision, piece, text);
     });
 }
 
@@ -117,7 +92,7 @@ void write_sections(OutputFile& file, const FourierMap& map, int precision, int 
 
 void write_ascii_dump(const Conversion& conversion, OutputFile& file)
 {
-    write_output(file, describe_map(conversion.phase, conversion.map.header));
+    write_output(file, describe_map(conversion.phase, conversion.map.geometry));
     write_sections(file, conversion.map, conversion.precision, conversion.threads);
 }
 

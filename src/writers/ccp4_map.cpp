@@ -28,39 +28,36 @@ struct Ccp4Grid {
     std::int32_t starts[3];
     std::int32_t intervals[3];  // along X, Y, Z
     std::int32_t axes[3];       // crystal axis of the columns, rows, sections
-    std::vector<std::span<const float>> blocks;
+    std::span<const float> values;
 };
 
 // The map on its own grid: each section's points that the map uses, across fastest. A
 // CCP4 map's columns, rows and sections are the map's across, down and section
 // directions, so its data need no reordering.
-Ccp4Grid lay_map_grid(const MapHeader& header, const MapSections& sections)
+Ccp4Grid describe_map_grid(const FourierMap& map)
 {
     Ccp4Grid grid{};
-    const std::array<int, 3>& axes = direction_axes(header.msect);
+    const MapGeometry& geometry = map.geometry;
+    const std::array<int, 3>& axes = geometry.axes();
     for (std::size_t d = 0; d < 3; ++d) {
-        grid.counts[d] = header.nxyzt[d];
-        grid.starts[d] = header.nxyzo[d];
-        grid.intervals[axes[d]] = header.nxyzi[d];
+        grid.counts[d] = geometry.points[d];
+        grid.starts[d] = geometry.origin[d];
+        grid.intervals[axes[d]] = geometry.divisions[d];
         grid.axes[d] = axes[d] + 1;  // 1 = X, 2 = Y, 3 = Z
     }
-    const auto points = static_cast<std::size_t>(std::max(header.nxyzt[0], 0)) *
-                        static_cast<std::size_t>(std::max(header.nxyzt[1], 0));
-    for (int k = 0; k < header.nxyzt[2]; ++k)
-        grid.blocks.push_back(
-            std::span(sections[static_cast<std::size_t>(k)].values).first(points));
+    grid.values = std::span(map.values.data(), map.values.size());
     return grid;
 }
 
 // The whole cell from its origin, one period along each axis, X fastest.
-Ccp4Grid lay_cell_grid(const WholeCell& cell)
+Ccp4Grid describe_cell_grid(const WholeCell& cell)
 {
     Ccp4Grid grid{};
     for (int d = 0; d < 3; ++d) {
         grid.counts[d] = grid.intervals[d] = cell.points[static_cast<std::size_t>(d)];
         grid.axes[d] = d + 1;
     }
-    grid.blocks.push_back(cell.values);
+    grid.values = cell.values;
     return grid;
 }
 
@@ -78,25 +75,21 @@ DensityStats measure_densities(const Ccp4Grid& grid)
     DensityStats stats;
     double count = 0;
     double sum = 0;
-    for (const std::span<const float> block : grid.blocks) {
-        for (const float value : block) {
-            if (!std::isfinite(value))
-                continue;
-            stats.min = count == 0 ? value : std::min(stats.min, value);
-            stats.max = count == 0 ? value : std::max(stats.max, value);
-            sum += value;
-            ++count;
-        }
+    for (const float value : grid.values) {
+        if (!std::isfinite(value))
+            continue;
+        stats.min = count == 0 ? value : std::min(stats.min, value);
+        stats.max = count == 0 ? value : std::max(stats.max, value);
+        sum += value;
+        ++count;
     }
     if (count == 0)
         return stats;
     const double mean = sum / count;
     double squares = 0;
-    for (const std::span<const float> block : grid.blocks) {
-        for (const float value : block)
-            if (std::isfinite(value))
-                squares += (value - mean) * (value - mean);
-    }
+    for (const float value : grid.values)
+        if (std::isfinite(value))
+            squares += (value - mean) * (value - mean);
     stats.mean = static_cast<float>(mean);
     stats.rms = static_cast<float>(std::sqrt(squares / count));
     return stats;
@@ -148,12 +141,11 @@ constexpr std::size_t VALUE_RUN = 1 << 16;
 void write_densities(OutputFile& file, const Ccp4Grid& grid)
 {
     std::string bytes;
-    for (const std::span<const float> block : grid.blocks) {
-        for (std::size_t at = 0; at < block.size(); at += VALUE_RUN) {
-            for (const float value : block.subspan(at, std::min(VALUE_RUN, block.size() - at)))
-                append_float32(bytes, value);
-            write_when_full(file, bytes);
-        }
+    const std::span<const float> values = grid.values;
+    for (std::size_t at = 0; at < values.size(); at += VALUE_RUN) {
+        for (const float value : values.subspan(at, std::min(VALUE_RUN, values.size() - at)))
+            append_float32(bytes, value);
+        write_when_full(file, bytes);
     }
     write_output(file, bytes);
 }
@@ -169,25 +161,23 @@ void write_ccp4_grid(const Conversion& conversion, const Ccp4Grid& grid, OutputF
 // A map whose axes cannot be named, or whose cell has no volume, would be unusable. The
 // cell is put to the orthogonalisation's own volume test, so it is refused with the same
 // report as for the resampling formats.
-void check_ccp4_map(const MapHeader& header, const CellParameters& cell)
+void check_ccp4_map(const FourierMap& map, const CellParameters& cell)
 {
-    const std::int32_t msect = header.msect;
-    if (msect < 1 || msect > 3)
+    if (!map.geometry.knows_axes())
         throw FatalError(printf_text(
             "Can't write a CCP4 map: unknown section direction %d (msect must be 1, 2 or 3).\n",
-            msect));
+            map.header.msect));
     check_cell_volume(cell);
 }
 
 void write_ccp4_map(const Conversion& conversion, OutputFile& file)
 {
-    write_ccp4_grid(conversion, lay_map_grid(conversion.map.header, conversion.map.sections),
-                    file);
+    write_ccp4_grid(conversion, describe_map_grid(conversion.map), file);
 }
 
 void write_ccp4_cell(const WholeCellConversion& conversion, OutputFile& file)
 {
-    write_ccp4_grid(conversion, lay_cell_grid(conversion.whole_cell), file);
+    write_ccp4_grid(conversion, describe_cell_grid(conversion.whole_cell), file);
 }
 
 }  // namespace grix

@@ -8,7 +8,7 @@
 namespace grix {
 
 // Refuses a map whose axes cannot be named or whose cell has no volume.
-void check_ccp4_map(const MapHeader& header, const CellParameters& cell);
+void check_ccp4_map(const FourierMap& map, const CellParameters& cell);
 void write_ccp4_map(const Conversion& conversion, OutputFile& file);
 void write_ccp4_cell(const WholeCellConversion& conversion, OutputFile& file);
 

@@ -6,21 +6,20 @@
 
 namespace grix {
 
-MapStats measure_map(const MapSections& sections, int count, std::size_t points)
+MapStats measure_map(const MapValues& values)
 {
     MapStats stats;
     double squares = 0;
     double finite = 0;
-    for (int k = 0; k < count; ++k)
-        for (std::size_t n = 0; n < points; ++n) {
-            const double value = sections[k].values[n];
-            if (!std::isfinite(value))
-                continue;
-            stats.low = finite == 0 ? value : std::min(stats.low, value);
-            stats.high = finite == 0 ? value : std::max(stats.high, value);
-            squares += value * value;
-            ++finite;
-        }
+    for (std::size_t n = 0; n < values.size(); ++n) {
+        const double value = values.data()[n];
+        if (!std::isfinite(value))
+            continue;
+        stats.low = finite == 0 ? value : std::min(stats.low, value);
+        stats.high = finite == 0 ? value : std::max(stats.high, value);
+        squares += value * value;
+        ++finite;
+    }
     if (finite > 0)
         stats.rms = std::sqrt(squares / finite);
     return stats;

@@ -24,8 +24,8 @@ struct Level {
     double value;
 };
 
-// The finite values among the first `points` of the first `count` sections.
-MapStats measure_map(const MapSections& sections, int count, std::size_t points);
+// The finite values of the map.
+MapStats measure_map(const MapValues& values);
 
 // +-1, 2, 3, ... rms out to the extremes; a side with more than MAX_LEVELS_PER_SIGN
 // multiples takes every step-th of them. Negative levels first.

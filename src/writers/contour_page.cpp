@@ -53,7 +53,7 @@ std::string describe_cell(const std::array<double, 6>& cell)
 }
 
 // Intervals per cell and the map's extent along x, y and z, and the section axis.
-std::string describe_grid(const MapHeader& header, const MapLayout& layout)
+std::string describe_grid(const MapGeometry& geometry, const MapLayout& layout)
 {
     std::string grid = "grid";
     std::string extent = "map";
@@ -62,11 +62,11 @@ std::string describe_grid(const MapHeader& header, const MapLayout& layout)
                                        layout.axis);
         const int points[3] = {layout.across, layout.down, layout.count};
         const std::string name = std::string(axis == 0 ? " " : ", ") + AXIS_NAME[axis] + ' ';
-        grid += name + std::to_string(header.nxyzi[d]);
+        grid += name + std::to_string(geometry.divisions[static_cast<std::size_t>(d)]);
         extent += name;
         append_fraction(extent, layout.fraction(d, 0));
         extent += " to ";
-        append_fraction(extent, layout.fraction(d, std::max(points[d] - 1, 0)));
+        append_fraction(extent, layout.fraction(d, points[d] - 1));
     }
     return grid + " intervals per cell; " + extent + "; sections along " +
            AXIS_NAME[layout.axis[2]];
@@ -153,10 +153,9 @@ constexpr const char* NAVIGATION_SCRIPT = R"(<script>
 void emit_contour_page(const ContourPageInput& input,
                        const std::function<void(std::string_view)>& sink)
 {
-    const MapHeader& header = input.header;
-    const MapLayout layout = describe_layout(header, input.sections);
-    const MapStats stats = measure_map(input.sections, layout.count,
-                                       static_cast<std::size_t>(layout.across) * layout.down);
+    const MapHeader& header = input.map.header;
+    const MapLayout layout = describe_layout(input.map.geometry);
+    const MapStats stats = measure_map(input.map.values);
     const std::vector<Level> levels = choose_levels(stats);
     const std::vector<int> drawn = choose_sections(layout.count);
     const PlotFrame frame = plan_frame(layout, input.cell);
@@ -168,18 +167,13 @@ void emit_contour_page(const ContourPageInput& input,
     page.append("<h1>" + map_type + " map of " + phase + "</h1>\n<p>" +
              describe_map_type(field_text(header.maptyp, sizeof header.maptyp)) + ": " +
              escape_html(field_text(header.title, sizeof header.title)) + "</p>\n<p>" +
-             describe_cell(input.cell) + "</p>\n<p>" + describe_grid(header, layout) +
-             "</p>\n");
+             describe_cell(input.cell) + "</p>\n<p>" +
+             describe_grid(input.map.geometry, layout) + "</p>\n");
     emit_legend(page, levels, stats);
-    if (drawn.empty()) {
-        page.append("<p>The map has no points to draw.</p>\n</body></html>\n");
-        page.flush();
-        return;
-    }
     emit_navigation(page, drawn.size(), layout.count);
     for (std::size_t n = 0; n < drawn.size(); ++n)
-        page.append(draw_section(input.sections[drawn[n]].values.data(), input.atoms, layout,
-                                 frame, levels, drawn[n], n == 0));
+        page.append(draw_section(input.map.section(static_cast<std::size_t>(drawn[n])),
+                                 input.atoms, layout, frame, levels, drawn[n], n == 0));
     page.append(NAVIGATION_SCRIPT);
     page.append("</body></html>\n");
     page.flush();
@@ -188,7 +182,7 @@ void emit_contour_page(const ContourPageInput& input,
 void write_contour_page(const WholeCellConversion& conversion, OutputFile& file)
 {
     const CellParameters& cell = conversion.phase.cell;
-    const ContourPageInput input{conversion.map.header, conversion.map.sections,
+    const ContourPageInput input{conversion.map,
                                  conversion.phase.name,
                                  {cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma},
                                  conversion.whole_cell.atoms};

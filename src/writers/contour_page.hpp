@@ -22,8 +22,7 @@
 namespace grix {
 
 struct ContourPageInput {
-    const MapHeader& header;
-    const MapSections& sections;
+    const FourierMap& map;
     std::string phase_name;
     std::array<double, 6> cell;   // a, b, c (Angstrom), alpha, beta, gamma (degrees)
     std::vector<CellAtom> atoms;  // every atom image in the cell, fractional in [0, 1)

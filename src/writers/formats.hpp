@@ -33,7 +33,7 @@ struct OutputFormat {
     // What a WriteWholeCell writer gets of the whole cell.
     CellContents whole_cell = CellContents::none;
     // Refusals of the input beyond those of preparing it, made first; may be null.
-    void (*check)(const MapHeader& header, const CellParameters& cell) = nullptr;
+    void (*check)(const FourierMap& map, const CellParameters& cell) = nullptr;
     // The writer, whose kind says what is prepared for it: the map as it is, the
     // Cartesian grid (written on it rather than on the map's own), or the whole cell.
     Writer write;

@@ -1,7 +1,5 @@
 #include "writers/section_plot.hpp"
 
-#include "geometry/grid.hpp"
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -15,24 +13,18 @@ constexpr double MARGIN_LEFT = 64, MARGIN_RIGHT = 24, MARGIN_TOP = 16, MARGIN_BO
 
 }  // namespace
 
-MapLayout describe_layout(const MapHeader& header, const MapSections& sections)
+MapLayout describe_layout(const MapGeometry& geometry)
 {
     MapLayout layout;
-    const int msect = header.msect >= 1 && header.msect <= 3 ? header.msect : 3;
-    for (int d = 0; d < 3; ++d) {
-        layout.axis[d] = direction_axes(msect)[static_cast<std::size_t>(d)];
-        layout.intervals[d] = std::max(header.nxyzi[d], 1);
-        layout.origin[d] = header.nxyzo[d];
+    for (std::size_t d = 0; d < 3; ++d) {
+        if (geometry.knows_axes())
+            layout.axis[d] = geometry.axis[d];
+        layout.intervals[d] = geometry.divisions[d];
+        layout.origin[d] = geometry.origin[d];
     }
-    if (header.nxyzt[0] < 1 || header.nxyzt[1] < 1)
-        return layout;
-    layout.across = header.nxyzt[0];
-    layout.down = header.nxyzt[1];
-    const auto points = static_cast<std::size_t>(layout.across) * layout.down;
-    const int listed = static_cast<int>(std::min<std::size_t>(
-        sections.size(), static_cast<std::size_t>(std::max(header.nxyzt[2], 0))));
-    while (layout.count < listed && sections[layout.count].values.size() >= points)
-        ++layout.count;
+    layout.across = geometry.points[0];
+    layout.down = geometry.points[1];
+    layout.count = geometry.points[2];
     return layout;
 }
 

@@ -12,9 +12,10 @@ inline constexpr char AXIS_NAME[3] = {'x', 'y', 'z'};
 
 // The map's points and where its three directions run in the cell.
 struct MapLayout {
-    int across = 0, down = 0, count = 0;  // points across, down; sections with values
-    int axis[3] = {0, 1, 2};              // fractional axis of each direction
-    double intervals[3] = {1, 1, 1};      // grid intervals per cell repeat, at least 1
+    int across = 0, down = 0, count = 0;  // points across, down; sections
+    int axis[3] = {0, 1, 2};              // fractional axis of each direction; these
+                                          // when the section direction is unknown
+    double intervals[3] = {1, 1, 1};      // grid intervals per cell repeat
     double origin[3] = {0, 0, 0};         // grid index of the map's first point
 
     double fraction(int direction, double index) const
@@ -35,8 +36,8 @@ struct PlotFrame {
     }
 };
 
-// The layout of the map; `count` stops at the first section short of its points.
-MapLayout describe_layout(const MapHeader& header, const MapSections& sections);
+// The layout of the map's grid.
+MapLayout describe_layout(const MapGeometry& geometry);
 
 // Whether the cell (a, b, c, alpha, beta, gamma) can give the plots their shape.
 bool is_usable_cell(const std::array<double, 6>& cell);

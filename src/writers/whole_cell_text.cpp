@@ -67,10 +67,10 @@ void append_value_lines(std::string& text, const float* values, std::int64_t fir
     text.append(lines, end);
 }
 
-void check_whole_cell(const MapHeader& header, const CellParameters& cell)
+void check_whole_cell(const FourierMap& map, const CellParameters& cell)
 {
     check_cell_volume(cell);
-    direction_axes(header.msect);
+    map.geometry.axes();
 }
 
 std::string map_title(const MapHeader& header)

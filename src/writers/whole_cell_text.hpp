@@ -59,7 +59,7 @@ std::string one_line(std::string_view text);
 
 // The whole-cell formats' refusals before their output is opened: a cell without volume
 // (as the orthogonalisation reports it) or a map whose axes cannot be named.
-void check_whole_cell(const MapHeader& header, const CellParameters& cell);
+void check_whole_cell(const FourierMap& map, const CellParameters& cell);
 
 // Refuses a cell without grid points along an axis, or whose value count is not the
 // product of its grid points: the writers index the values by the points.

@@ -14,17 +14,19 @@ constexpr std::size_t WINGX_LABEL_BYTES = 7;
 
 // The 76-byte header: grid, reciprocal grid steps, cell, origin, section direction and
 // the density range (the smallest before the largest).
-std::string encode_header(const CellParameters& cell, const MapHeader& header)
+std::string encode_header(const CellParameters& cell, const FourierMap& map)
 {
+    const MapGeometry& geometry = map.geometry;
+    const MapHeader& header = map.header;
     std::string bytes;
-    for (int d = 0; d < 3; ++d)
-        append_int32(bytes, header.nxyzt[d]);
-    for (int d = 0; d < 3; ++d)
-        append_float32(bytes, static_cast<float>(1.0 / header.nxyzi[d]));
+    for (std::size_t d = 0; d < 3; ++d)
+        append_int32(bytes, geometry.points[d]);
+    for (std::size_t d = 0; d < 3; ++d)
+        append_float32(bytes, static_cast<float>(1.0 / geometry.divisions[d]));
     for (float value : {cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma})
         append_float32(bytes, value);
-    for (int d = 0; d < 3; ++d)
-        append_int32(bytes, header.nxyzo[d]);
+    for (std::size_t d = 0; d < 3; ++d)
+        append_int32(bytes, geometry.origin[d]);
     append_int32(bytes, header.msect);
     append_int32(bytes, 1);
     append_float32(bytes, header.rmin);
@@ -39,14 +41,13 @@ constexpr std::int64_t COLUMN_BLOCK = 16;
 // Each section column by column: the down index runs fastest, the transpose of the
 // order in which the section is held. A walk with points down, rows across and planes
 // the sections; little-endian bytes built without relying on the host's byte order.
-void write_densities(OutputFile& file, const MapHeader& header, const MapSections& sections,
-                     int threads)
+void write_densities(OutputFile& file, const FourierMap& map, int threads)
 {
     GridWalk walk;
-    walk.points = header.nxyzt[1];
-    walk.rows = header.nxyzt[0];
-    walk.planes = header.nxyzt[2];
-    const std::ptrdiff_t across = header.nxyzt[0];
+    walk.points = map.geometry.points[1];
+    walk.rows = map.geometry.points[0];
+    walk.planes = map.geometry.points[2];
+    const std::ptrdiff_t across = map.geometry.points[0];
     write_grid_walk(file, walk, threads, [&](const WalkPiece& piece, std::string& bytes) {
         const std::int64_t length = piece.last - piece.first;  // values per column
         bytes.resize(static_cast<std::size_t>(4 * length * piece.rows));
@@ -56,8 +57,7 @@ void write_densities(OutputFile& file, const MapHeader& header, const MapSection
             // Neighbouring columns of one section: a piece may run into the next.
             const std::int64_t columns =
                 std::min({COLUMN_BLOCK, piece.rows - done, walk.rows - at.row});
-            const float* values =
-                sections[static_cast<std::size_t>(at.plane)].values.data() + at.row;
+            const float* values = map.section(static_cast<std::size_t>(at.plane)) + at.row;
             for (std::int64_t j = 0; j < length; ++j) {
                 const float* run = values + (piece.first + j) * across;
                 for (std::int64_t c = 0; c < columns; ++c)
@@ -92,12 +92,8 @@ std::string encode_atoms(const Phase& phase)
 
 void write_wingx_map(const Conversion& conversion, OutputFile& file)
 {
-    const MapHeader& header = conversion.map.header;
-    write_output(file, encode_header(conversion.phase.cell, header));
-    // A grid without points across or down holds no densities, however many sections
-    // or columns it claims.
-    if (header.nxyzt[0] > 0 && header.nxyzt[1] > 0)
-        write_densities(file, header, conversion.map.sections, conversion.threads);
+    write_output(file, encode_header(conversion.phase.cell, conversion.map));
+    write_densities(file, conversion.map, conversion.threads);
     write_output(file, encode_atoms(conversion.phase));
 }
 

@@ -3,6 +3,7 @@
 #include "geometry/grid.hpp"
 
 #include "geometry/cell.hpp"
+#include "readers/map_file.hpp"
 #include "reference/reference.hpp"
 #include "support/map_fixture.hpp"
 
@@ -23,7 +24,7 @@ CartesianPoint cartesian_at(const Cell& cell, const MapHeader& header,
                             const std::array<double, 3>& position)
 {
     FractionalPoint fractional{};
-    const std::array<int, 3>& axes = direction_axes(header.msect);
+    const std::array<int, 3> axes = lay_map_geometry(header).axes();
     for (std::size_t d = 0; d < 3; ++d)
         fractional[static_cast<std::size_t>(axes[d])] =
             static_cast<float>((position[d] + header.nxyzo[d]) / header.nxyzi[d]);
@@ -45,20 +46,20 @@ TEST(InterpolateRow, EqualsInterpolateDensityBitForBit)
         const Cell cell = orthogonalise_cell({uniform(2, 30), uniform(2, 30), uniform(2, 30),
                                               uniform(70, 110), uniform(70, 110),
                                               uniform(70, 110)});
-        FourierMap map;
-        MapHeader& header = map.header;
-        header = make_map_header(whole(2, 12), whole(2, 12), whole(2, 12), whole(1, 3));
+        MapHeader header =
+            make_map_header(whole(2, 12), whole(2, 12), whole(2, 12), whole(1, 3));
         for (int d = 0; d < 3; ++d) {
             header.nxyzi[d] = whole(1, 24);
             header.nxyzo[d] = whole(-8, 8);
         }
-        map.sections.resize(static_cast<std::size_t>(header.nxyzt[2]));
-        for (MapSection& section : map.sections) {
+        MapSections sections(static_cast<std::size_t>(header.nxyzt[2]));
+        for (MapSection& section : sections) {
             for (int n = 0; n < header.nrho; ++n)
                 section.values.push_back(whole(0, 50) == 0 ? std::numeric_limits<float>::infinity()
                                                            : uniform(-100, 100));
         }
-        const CartesianBox box = cartesian_box(cell, header);
+        const FourierMap map = make_map(header, sections);
+        const CartesianBox box = cartesian_box(cell, lay_map_geometry(header));
         const DensityGrid grid = prepare_density_grid(cell, map);
 
         // Rows start inside the map, half of them on a grid point, where the bounds are

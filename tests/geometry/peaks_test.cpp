@@ -10,11 +10,6 @@ using namespace grix;
 
 namespace {
 
-FourierMap map_of(const MapHeader& header, MapSections sections)
-{
-    return {header, std::move(sections)};
-}
-
 TEST(Peaks, PeriodicWhereTheCellIsCoveredAndEdgesElsewhere)
 {
     // A plateau over the whole cell: one maximum and one minimum, not one per point.
@@ -22,7 +17,7 @@ TEST(Peaks, PeriodicWhereTheCellIsCoveredAndEdgesElsewhere)
     for (int d = 0; d < 3; ++d)
         header.nxyzi[d] = 4;
     MapSections flat(4, MapSection{std::vector<float>(16, 2.0f), {}});
-    GridExtremes extremes = find_extremes(map_of(header, flat));
+    GridExtremes extremes = find_extremes(make_map(header, flat));
     EXPECT_EQ(extremes.maxima.size(), 1u);
     EXPECT_EQ(extremes.minima.size(), 1u);
 
@@ -34,7 +29,7 @@ TEST(Peaks, PeriodicWhereTheCellIsCoveredAndEdgesElsewhere)
     MapSection wave;
     for (int i = 0; i < 8; ++i)
         wave.values.push_back(static_cast<float>(std::cos(2 * 3.141592653589793 * i / 8)));
-    extremes = find_extremes(map_of(header, {wave}));
+    extremes = find_extremes(make_map(header, {wave}));
     ASSERT_EQ(extremes.maxima.size(), 1u);
     ASSERT_EQ(extremes.minima.size(), 1u);
     EXPECT_NEAR(extremes.maxima[0].position[0], 0, 1e-12);
@@ -44,7 +39,7 @@ TEST(Peaks, PeriodicWhereTheCellIsCoveredAndEdgesElsewhere)
     // Part of the cell (3 x 2 x 2 of 20 intervals), values rising along every direction:
     // the extremes are the far and near corners, on the edge, at their grid values.
     header = make_map_header(3, 2, 2);
-    extremes = find_extremes(map_of(header, make_tagged_sections(header)));
+    extremes = find_extremes(make_map(header, make_tagged_sections(header)));
     ASSERT_EQ(extremes.maxima.size(), 1u);
     ASSERT_EQ(extremes.minima.size(), 1u);
     EXPECT_EQ(extremes.maxima[0].height, 112);

@@ -14,13 +14,17 @@ using namespace grix;
 
 namespace {
 
-void expect_same_sections(const MapSections& read, const MapSections& written)
+// The map holds each written section's grid values, section after section with no gap,
+// and neither the values beyond the grid up to nrho nor the tail words.
+void expect_same_sections(const FourierMap& read, const MapSections& written)
 {
-    ASSERT_EQ(read.size(), written.size());
-    for (std::size_t k = 0; k < read.size(); ++k) {
-        EXPECT_EQ(read[k].values, written[k].values) << "section " << k;
-        EXPECT_EQ(read[k].tail[0], written[k].tail[0]) << "section " << k;
-        EXPECT_EQ(read[k].tail[1], written[k].tail[1]) << "section " << k;
+    const std::size_t points = read.geometry.section_points();
+    ASSERT_EQ(read.values.size(), written.size() * points);
+    for (std::size_t k = 0; k < written.size(); ++k) {
+        const auto first = written[k].values.begin();
+        const std::vector<float> grid(first, first + static_cast<std::ptrdiff_t>(points));
+        EXPECT_EQ(std::vector<float>(read.section(k), read.section(k) + points), grid)
+            << "section " << k;
     }
 }
 
@@ -34,7 +38,7 @@ TEST(MapFile, FoundUnderEachNameFormAndWholeNameFormsFirst)
         MapReading reading;
         reading.read(dir.file("Data/Run1.exp"));
         EXPECT_EQ(reading.name, dir.file(stored));
-        EXPECT_EQ(reading.map.sections.size(), 4u) << stored;
+        EXPECT_EQ(reading.map.geometry.points[2], 4) << stored;
     }
 
     // data/run1.fcl is the third name tried; Data/run1.fclc only comes after all four.
@@ -47,7 +51,7 @@ TEST(MapFile, FoundUnderEachNameFormAndWholeNameFormsFirst)
     write_file_bytes(dir.file("Data/run1.fclc"), encode_map_file(mixed, make_tagged_sections(mixed)));
     MapReading reading;
     reading.read(dir.file("Data/Run1"));
-    EXPECT_EQ(reading.map.sections.size(), 1u);
+    EXPECT_EQ(reading.map.geometry.points[2], 1);
 
     // Every name is tried, and each failure kept with its reason.
     const std::vector<std::string> names = map_file_candidates(dir.file("Data/none"), "FCLC");
@@ -65,7 +69,7 @@ TEST(MapFile, RecordSizeFromTheZeroPaddingAndSectionsWithTails)
     for (int record_size : {512, 164}) {
         ScratchDir dir;
         MapHeader header = make_map_header(3, 2, 4, 2);
-        header.nrho += 3;  // values beyond the grid points are kept, sections stay aligned
+        header.nrho += 3;  // values beyond the grid points are skipped, sections stay aligned
         MapSections sections = make_tagged_sections(header);
         for (MapSection& section : sections)
             section.values.back() = -7.5f;
@@ -77,7 +81,7 @@ TEST(MapFile, RecordSizeFromTheZeroPaddingAndSectionsWithTails)
         EXPECT_EQ(reading.map.header.nrho, 9);
         EXPECT_EQ(reading.map.header.msect, 2);
         EXPECT_EQ(reading.map.header.rmin, -1.0f);
-        expect_same_sections(reading.map.sections, sections);
+        expect_same_sections(reading.map, sections);
     }
 }
 
@@ -98,8 +102,7 @@ TEST(MapFile, NoSectionsRefusedAndMissingLastTail)
     write_file_bytes(dir.file("cut.fclc"), bytes);
     MapReading cut;
     cut.read(dir.file("cut"));
-    sections[1].tail[0] = sections[1].tail[1] = 0;
-    expect_same_sections(cut.map.sections, sections);
+    expect_same_sections(cut.map, sections);
 }
 
 TEST(MapFile, NoDataFound)

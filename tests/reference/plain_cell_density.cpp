@@ -49,16 +49,15 @@ bool whole_on(const IntRotation& r, const Index3& n)
 struct PlainMap {
     Index3 n, origin, extent;
     std::array<int, 3> direction;
-    const MapHeader* header;
-    const MapSections* sections;
+    const FourierMap* map;
 
     float at(const Index3& index) const
     {
         Index3 d{};
         for (int axis = 0; axis < 3; ++axis)
             d[direction[axis]] = index[axis];
-        return (*sections)[static_cast<std::size_t>(d[2])]
-            .values[static_cast<std::size_t>(d[0] + d[1] * header->nxyzt[0])];
+        return map->section(static_cast<std::size_t>(d[2]))
+            [static_cast<std::size_t>(d[0] + d[1] * map->geometry.points[0])];
     }
 
     float interpolate(const std::array<double, 3>& position) const
@@ -141,19 +140,18 @@ bool on_grid(const SymmetryOp& op, const IntRotation& inverse, const Index3& n)
 
 }  // namespace
 
-CellDensity plain_complete_cell(const MapHeader& header, const MapSections& sections,
-                                const SpaceGroup& group)
+CellDensity plain_complete_cell(const FourierMap& fourier, const SpaceGroup& group)
 {
     PlainMap map{};
-    const std::array<int, 3>& axes = direction_axes(header.msect);
-    for (int d = 0; d < 3; ++d) {
-        map.n[axes[d]] = header.nxyzi[d];
-        map.origin[axes[d]] = header.nxyzo[d];
-        map.extent[axes[d]] = header.nxyzt[d];
-        map.direction[axes[d]] = d;
+    const MapGeometry& geometry = fourier.geometry;
+    const std::array<int, 3>& axes = geometry.axes();
+    for (std::size_t d = 0; d < 3; ++d) {
+        map.n[axes[d]] = geometry.divisions[d];
+        map.origin[axes[d]] = geometry.origin[d];
+        map.extent[axes[d]] = geometry.points[d];
+        map.direction[axes[d]] = static_cast<int>(d);
     }
-    map.header = &header;
-    map.sections = &sections;
+    map.map = &fourier;
     const Index3& n = map.n;
     CellDensity density{{static_cast<int>(n[0]), static_cast<int>(n[1]), static_cast<int>(n[2])},
                         std::vector<float>(static_cast<std::size_t>(n[0] * n[1] * n[2]), 0.0f),

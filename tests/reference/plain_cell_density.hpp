@@ -8,7 +8,6 @@
 
 namespace grix {
 
-CellDensity plain_complete_cell(const MapHeader& header, const MapSections& sections,
-                                const SpaceGroup& group);
+CellDensity plain_complete_cell(const FourierMap& map, const SpaceGroup& group);
 
 }  // namespace grix

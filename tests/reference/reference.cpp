@@ -15,7 +15,7 @@ template <typename VisitRow, typename VisitPoint>
 void walk_plainly(const Cell& cell, const FourierMap& map, int point_axis, int row_axis,
                   VisitRow visit_row, VisitPoint visit_point)
 {
-    const CartesianBox box = cartesian_box(cell, map.header);
+    const CartesianBox box = cartesian_box(cell, map.geometry);
     const GridCounts counts = count_grid_points(box);
     const std::int64_t count[3] = {counts.nx, counts.ny, counts.nz};
     const float min[3] = {box.xmin, box.ymin, box.zmin};
@@ -38,17 +38,17 @@ void walk_plainly(const Cell& cell, const FourierMap& map, int point_axis, int r
 
 }  // namespace
 
-GridIndex fractional_to_grid_cell(const MapHeader& header, const FractionalPoint& fractional)
+GridIndex fractional_to_grid_cell(const MapGeometry& geometry, const FractionalPoint& fractional)
 {
-    const std::array<int, 3>& axes = direction_axes(header.msect);
+    const std::array<int, 3>& axes = geometry.axes();
     GridIndex cell{};
     for (std::size_t d = 0; d < 3; ++d) {
-        const double g = static_cast<double>(header.nxyzi[d]) *
+        const double g = static_cast<double>(geometry.divisions[d]) *
                              fractional[static_cast<std::size_t>(axes[d])] -
-                         header.nxyzo[d];
+                         geometry.origin[d];
         const double lowest = std::floor(g);
         // The cell's far corner must be a grid point too, so the last plane is outside.
-        if (!(lowest >= 0.0 && lowest < static_cast<double>(header.nxyzt[d]) - 1.0))
+        if (!(lowest >= 0.0 && lowest < static_cast<double>(geometry.points[d]) - 1.0))
             return {-1, -1, -1};
         cell[d] = static_cast<std::int32_t>(lowest);
     }
@@ -57,16 +57,16 @@ GridIndex fractional_to_grid_cell(const MapHeader& header, const FractionalPoint
 
 float interpolate_density(const Cell& cell, const FourierMap& map, const CartesianPoint& cartesian)
 {
-    const MapHeader& header = map.header;
+    const MapGeometry& geometry = map.geometry;
     const FractionalPoint p = to_fractional(cell, cartesian);
-    const GridIndex corner = fractional_to_grid_cell(header, p);
+    const GridIndex corner = fractional_to_grid_cell(geometry, p);
     if (corner[0] < 0)
         return 0.0f;
 
-    const std::array<int, 3>& axes = direction_axes(header.msect);
-    const FractionalPoint c0 = grid_to_fractional(header, corner);
+    const std::array<int, 3>& axes = geometry.axes();
+    const FractionalPoint c0 = grid_to_fractional(geometry, corner);
     const FractionalPoint c1 =
-        grid_to_fractional(header, {corner[0] + 1, corner[1] + 1, corner[2] + 1});
+        grid_to_fractional(geometry, {corner[0] + 1, corner[1] + 1, corner[2] + 1});
     // Weights per grid direction (across, down, section), stored as floats; not clamped.
     float weight[3];
     for (std::size_t d = 0; d < 3; ++d) {
@@ -74,10 +74,9 @@ float interpolate_density(const Cell& cell, const FourierMap& map, const Cartesi
         weight[d] = static_cast<float>((static_cast<double>(p[f]) - c0[f]) /
                                        (static_cast<double>(c1[f]) - c0[f]));
     }
-    const auto row_length = static_cast<std::size_t>(header.nxyzt[0]);
+    const auto row_length = static_cast<std::size_t>(geometry.points[0]);
     const auto section = static_cast<std::size_t>(corner[2]);
-    return blend_cell(map.sections[section].values.data(),
-                      map.sections[section + 1].values.data(),
+    return blend_cell(map.section(section), map.section(section + 1),
                       static_cast<std::size_t>(corner[1]) * row_length +
                           static_cast<std::size_t>(corner[0]),
                       row_length, weight);
@@ -85,15 +84,15 @@ float interpolate_density(const Cell& cell, const FourierMap& map, const Cartesi
 
 std::string plain_ascii_sections(const FourierMap& map, int precision)
 {
-    const MapHeader& header = map.header;
+    const std::array<std::int32_t, 3>& points = map.geometry.points;
     std::string text;
-    for (int k = 0; k < header.nxyzt[2]; ++k) {
+    for (int k = 0; k < points[2]; ++k) {
         text += printf_text("\nSection %d\n", k);
-        const std::vector<float>& values = map.sections[static_cast<std::size_t>(k)].values;
-        for (int j = 0; j < header.nxyzt[1]; ++j) {
-            for (int i = 0; i < header.nxyzt[0]; ++i)
+        const float* values = map.section(static_cast<std::size_t>(k));
+        for (int j = 0; j < points[1]; ++j) {
+            for (int i = 0; i < points[0]; ++i)
                 text += printf_text("%*.*f ", precision + 6, precision,
-                                    double{values[static_cast<std::size_t>(i + j * header.nxyzt[0])]});
+                                    double{values[static_cast<std::size_t>(i + j * points[0])]});
             text += '\n';
         }
     }
@@ -102,13 +101,13 @@ std::string plain_ascii_sections(const FourierMap& map, int precision)
 
 std::string plain_wingx_densities(const FourierMap& map)
 {
-    const MapHeader& header = map.header;
+    const std::array<std::int32_t, 3>& points = map.geometry.points;
     std::string bytes;
-    for (int k = 0; k < header.nxyzt[2]; ++k) {
-        const std::vector<float>& values = map.sections[static_cast<std::size_t>(k)].values;
-        for (int i = 0; i < header.nxyzt[0]; ++i) {
-            for (int j = 0; j < header.nxyzt[1]; ++j)
-                append_float32(bytes, values[static_cast<std::size_t>(i + j * header.nxyzt[0])]);
+    for (int k = 0; k < points[2]; ++k) {
+        const float* values = map.section(static_cast<std::size_t>(k));
+        for (int i = 0; i < points[0]; ++i) {
+            for (int j = 0; j < points[1]; ++j)
+                append_float32(bytes, values[static_cast<std::size_t>(i + j * points[0])]);
         }
     }
     return bytes;

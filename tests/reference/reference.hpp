@@ -13,7 +13,7 @@ namespace grix {
 
 // The lowest corner of the map grid cell holding a fractional point, or -1, -1, -1 when
 // the point lies outside the map, on its last grid plane included.
-GridIndex fractional_to_grid_cell(const MapHeader& header, const FractionalPoint& fractional);
+GridIndex fractional_to_grid_cell(const MapGeometry& geometry, const FractionalPoint& fractional);
 
 // The density at a Cartesian point by trilinear interpolation in its map grid cell;
 // 0 outside the map.

@@ -1,6 +1,9 @@
 #include "support/map_fixture.hpp"
 
 #include "common/byte_order.hpp"
+#include "readers/map_file.hpp"
+
+#include <algorithm>
 
 #include <cmath>
 #include <cstdint>
@@ -55,6 +58,19 @@ MapSections make_tagged_sections(const MapHeader& header)
         section.tail[1] = static_cast<std::uint32_t>(k);
     }
     return sections;
+}
+
+FourierMap make_map(const MapHeader& header, const MapSections& sections)
+{
+    FourierMap map{header, lay_map_geometry(header), {}};
+    const std::size_t points = map.geometry.section_points();
+    map.values = MapValues(map.geometry.total_points());
+    std::fill_n(map.values.data(), map.values.size(), 0.0f);
+    const std::size_t count = std::min(sections.size(), static_cast<std::size_t>(header.nxyzt[2]));
+    for (std::size_t k = 0; k < count; ++k)
+        std::copy_n(sections[k].values.begin(), std::min(points, sections[k].values.size()),
+                    map.values.data() + k * points);
+    return map;
 }
 
 std::string encode_map_file(const MapHeader& header, const MapSections& sections,

@@ -1,6 +1,7 @@
 #include "reference/plain_cell_density.hpp"
 #include "symmetry/cell_atoms.hpp"
 #include "symmetry/cell_density.hpp"
+#include "support/map_fixture.hpp"
 
 #include <gtest/gtest.h>
 
@@ -50,37 +51,34 @@ struct AxisGrid {
     int cell, origin, extent;  // nxyzi, nxyzo, nxyzt of the direction along the axis
 };
 
-struct Map {
-    MapHeader header;
-    MapSections sections;
-};
-
 // The density sampled on a map grid given per fractional axis x, y, z.
-Map sample_map(const SymmetricDensity& density, int msect, const std::array<AxisGrid, 3>& grid)
+FourierMap sample_map(const SymmetricDensity& density, int msect,
+                      const std::array<AxisGrid, 3>& grid)
 {
-    Map map;
-    map.header.msect = msect;
+    MapHeader header;
+    header.msect = msect;
     for (int d = 0; d < 3; ++d) {
         const AxisGrid& axis = grid[AXES[msect - 1][d]];
-        map.header.nxyzi[d] = axis.cell;
-        map.header.nxyzo[d] = axis.origin;
-        map.header.nxyzt[d] = axis.extent;
+        header.nxyzi[d] = axis.cell;
+        header.nxyzo[d] = axis.origin;
+        header.nxyzt[d] = axis.extent;
     }
-    const int* extent = map.header.nxyzt;
-    map.header.nrho = extent[0] * extent[1];
+    const int* extent = header.nxyzt;
+    header.nrho = extent[0] * extent[1];
+    MapSections sections;
     for (int k = 0; k < extent[2]; ++k) {
-        map.sections.emplace_back();
+        sections.emplace_back();
         for (int j = 0; j < extent[1]; ++j)
             for (int i = 0; i < extent[0]; ++i) {
                 const int index[3] = {i, j, k};
                 grix::Fractional point{};
                 for (int d = 0; d < 3; ++d)
                     point[AXES[msect - 1][d]] =
-                        double(index[d] + map.header.nxyzo[d]) / map.header.nxyzi[d];
-                map.sections.back().values.push_back(static_cast<float>(density.at(point)));
+                        double(index[d] + header.nxyzo[d]) / header.nxyzi[d];
+                sections.back().values.push_back(static_cast<float>(density.at(point)));
             }
     }
-    return map;
+    return make_map(header, sections);
 }
 
 // The largest difference from the density over the whole cell, relative to its peak.
@@ -107,8 +105,8 @@ TEST(CompleteCell, CompletesAQuarterCellInEveryOrientation)
     const SymmetricDensity density("P 21/c", false);
     const grix::SpaceGroup group = *grix::read_space_group("P 21/c");
     for (int msect = 1; msect <= 3; ++msect) {
-        const Map map = sample_map(density, msect, {{{12, -3, 12}, {16, 0, 5}, {10, 2, 10}}});
-        const grix::CellDensity cell = grix::complete_cell(map.header, map.sections, group);
+        const FourierMap map = sample_map(density, msect, {{{12, -3, 12}, {16, 0, 5}, {10, 2, 10}}});
+        const grix::CellDensity cell = grix::complete_cell(map, group);
         EXPECT_EQ(cell.points, (std::array<int, 3>{12, 16, 10})) << "msect " << msect;
         EXPECT_EQ(cell.unreached, 0) << "msect " << msect;
         EXPECT_LT(relative_error(density, cell), 1e-6) << "msect " << msect;
@@ -121,14 +119,14 @@ TEST(CompleteCell, UsesHexagonalOperatorsOnTheGridAndInterpolatesOffIt)
     // screw axes; on 20 sections they fall between grid planes and are interpolated.
     const SymmetricDensity density("P 32 2 1", true);
     const grix::SpaceGroup group = *grix::read_space_group("P 32 2 1");
-    const Map exact = sample_map(density, 3, {{{12, 0, 12}, {12, 0, 12}, {18, 0, 4}}});
-    const grix::CellDensity on_grid = grix::complete_cell(exact.header, exact.sections, group);
+    const FourierMap exact = sample_map(density, 3, {{{12, 0, 12}, {12, 0, 12}, {18, 0, 4}}});
+    const grix::CellDensity on_grid = grix::complete_cell(exact, group);
     EXPECT_EQ(on_grid.unreached, 0);
     EXPECT_LT(relative_error(density, on_grid), 1e-6);
 
-    const Map coarse = sample_map(density, 2, {{{12, 0, 13}, {12, 0, 13}, {20, 0, 8}}});
+    const FourierMap coarse = sample_map(density, 2, {{{12, 0, 13}, {12, 0, 13}, {20, 0, 8}}});
     const grix::CellDensity interpolated =
-        grix::complete_cell(coarse.header, coarse.sections, group);
+        grix::complete_cell(coarse, group);
     EXPECT_EQ(interpolated.unreached, 0);
     EXPECT_LT(relative_error(density, interpolated), 0.06);  // trilinear, 1/20 of c apart
 }
@@ -137,15 +135,15 @@ TEST(CompleteCell, CountsPointsNoOperatorReaches)
 {
     const SymmetricDensity density("P 1", false);
     const grix::SpaceGroup group = *grix::read_space_group("P 1");
-    const Map part = sample_map(density, 1, {{{8, 1, 3}, {6, 0, 6}, {4, 2, 1}}});
-    const grix::CellDensity cell = grix::complete_cell(part.header, part.sections, group);
+    const FourierMap part = sample_map(density, 1, {{{8, 1, 3}, {6, 0, 6}, {4, 2, 1}}});
+    const grix::CellDensity cell = grix::complete_cell(part, group);
     EXPECT_EQ(cell.unreached, 8 * 6 * 4 - 3 * 6 * 1);
     EXPECT_EQ(std::count(cell.values.begin(), cell.values.end(), 0.0f), cell.unreached);
-    EXPECT_EQ(cell.values[1 + 8 * 6 * 2], part.sections[0].values[0]);  // x 1, y 0, z 2
+    EXPECT_EQ(cell.values[1 + 8 * 6 * 2], part.values.data()[0]);  // x 1, y 0, z 2
 
     // More than a cell, both faces and beyond: the map's own values.
-    const Map whole = sample_map(density, 3, {{{8, -1, 10}, {6, 0, 7}, {4, 0, 5}}});
-    const grix::CellDensity full = grix::complete_cell(whole.header, whole.sections, group);
+    const FourierMap whole = sample_map(density, 3, {{{8, -1, 10}, {6, 0, 7}, {4, 0, 5}}});
+    const grix::CellDensity full = grix::complete_cell(whole, group);
     EXPECT_EQ(full.unreached, 0);
     EXPECT_LT(relative_error(density, full), 1e-6);
 }
@@ -175,10 +173,10 @@ TEST(CompleteCell, OffTheGridEqualsThePlainFormBitForBit)
         const SymmetricDensity density(c.symbol, c.hexagonal);
         const grix::SpaceGroup group = *grix::read_space_group(c.symbol);
         for (int msect = 1; msect <= 3; ++msect) {
-            const Map map = sample_map(density, msect, c.grid);
-            const grix::CellDensity shipped = grix::complete_cell(map.header, map.sections, group);
+            const FourierMap map = sample_map(density, msect, c.grid);
+            const grix::CellDensity shipped = grix::complete_cell(map, group);
             const grix::CellDensity plain =
-                grix::plain_complete_cell(map.header, map.sections, group);
+                grix::plain_complete_cell(map, group);
             const std::string where = std::string(c.symbol) + ", msect " + std::to_string(msect);
             EXPECT_EQ(shipped.unreached, plain.unreached) << where;
             ASSERT_EQ(shipped.values.size(), plain.values.size()) << where;

@@ -17,7 +17,7 @@ namespace {
 std::string dump(const Phase& phase, const MapHeader& header, const MapSections& sections,
                  int precision)
 {
-    return write_with("ASCII", {header, sections}, phase, precision);
+    return write_with("ASCII", make_map(header, sections), phase, precision);
 }
 
 // The part of a dump from the first section heading on.

@@ -23,7 +23,7 @@ std::size_t word(int n)
 
 std::string write_map(const Phase& phase, const MapHeader& header, const MapSections& sections)
 {
-    return write_with("CCP4", {header, sections}, phase);
+    return write_with("CCP4", make_map(header, sections), phase);
 }
 
 MapHeader grid_header(int msect)

@@ -24,7 +24,8 @@ Page render(const MapHeader& header, const MapSections& sections,
             std::vector<CellAtom> atoms = {}, std::string phase = "Phase")
 {
     Page page;
-    emit_contour_page({header, sections, std::move(phase), CUBIC, std::move(atoms)},
+    const FourierMap map = make_map(header, sections);
+    emit_contour_page({map, std::move(phase), CUBIC, std::move(atoms)},
                       [&](std::string_view piece) {
                           page.text += piece;
                           page.largest_piece = std::max(page.largest_piece, piece.size());

@@ -76,7 +76,7 @@ std::string write_file(const OutputFormat& format, const Conversion& conversion,
     OutputFile file = open_output_file(name, format.mode);
     if (format.resamples())
         std::get<WriteResampled>(format.write)(
-            {conversion, cell, lay_cartesian_grid(cell, conversion.map.header)}, file);
+            {conversion, cell, lay_cartesian_grid(cell, conversion.map.geometry)}, file);
     else
         std::get<WriteMap>(format.write)(conversion, file);
     close_output_file(file);
@@ -117,12 +117,11 @@ TEST(FastPath, WritersWriteTheReferenceBytesForAnyThreadCount)
                    {"O ", "O2", -0.41f, 0.27f, 0.12f, 0.5f}};
     phase.atom_count = 2;
     for (const MapCase& map_case : MAPS) {
-        FourierMap map;
-        map.header = make_map_header(map_case.nxyzt[0], map_case.nxyzt[1], map_case.nxyzt[2],
-                                     map_case.msect);
-        std::copy(map_case.nxyzi.begin(), map_case.nxyzi.end(), map.header.nxyzi);
-        std::copy(map_case.nxyzo.begin(), map_case.nxyzo.end(), map.header.nxyzo);
-        map.sections = make_values(map.header);
+        MapHeader header = make_map_header(map_case.nxyzt[0], map_case.nxyzt[1],
+                                           map_case.nxyzt[2], map_case.msect);
+        std::copy(map_case.nxyzi.begin(), map_case.nxyzi.end(), header.nxyzi);
+        std::copy(map_case.nxyzo.begin(), map_case.nxyzo.end(), header.nxyzo);
+        const FourierMap map = make_map(header, make_values(header));
         const auto& c = map_case.cell;
         phase.cell = {c[0], c[1], c[2], c[3], c[4], c[5]};
         const Cell cell = orthogonalise_cell(phase.cell);

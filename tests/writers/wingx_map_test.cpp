@@ -127,7 +127,8 @@ TEST(GridWriters, BatchRunsWriteWhatTheWritersWrite)
 {
     const ScratchDir dir;
     const FourierMap map = make_tagged_map(make_map_header(3, 2, 2));
-    write_file_bytes(dir.file("run.fclc"), encode_map_file(map.header, map.sections));
+    write_file_bytes(dir.file("run.fclc"),
+                     encode_map_file(map.header, make_tagged_sections(map.header)));
     // No experiment file: the map's own cell, no atoms, P 1.
     Phase no_phase = make_phase({10, 10, 10, 90, 90, 90});
     no_phase.space_group = "P 1";

@@ -21,19 +21,19 @@ Phase make_phase(const std::array<float, 6>& cell, std::initializer_list<TestAto
 
 FourierMap make_tagged_map(const MapHeader& header)
 {
-    return {header, make_tagged_sections(header)};
+    return make_map(header, make_tagged_sections(header));
 }
 
 std::string write_format(const OutputFormat& format, const Conversion& conversion,
                          const std::string& path)
 {
     if (format.check)
-        format.check(conversion.map.header, conversion.phase.cell);
+        format.check(conversion.map, conversion.phase.cell);
     std::optional<ResampledConversion> resampled;
     if (format.resamples()) {
         check_cell_volume(conversion.phase.cell);
         const Cell cell = orthogonalise_cell(conversion.phase.cell);
-        resampled.emplace(conversion, cell, lay_cartesian_grid(cell, conversion.map.header));
+        resampled.emplace(conversion, cell, lay_cartesian_grid(cell, conversion.map.geometry));
     }
     std::optional<ScratchDir> dir;
     if (path.empty())
