@@ -255,7 +255,9 @@ void convert(Console& console, const RunOptions& options, const FourierMap& map,
         whole_cell = build_cell_contents(console, map, phase, group, contents, format);
         conversion.whole_cell = &*whole_cell;
     }
-    format.write(conversion, file);
+    FileSink sink(file);
+    format.write(conversion, sink);
+    sink.flush();
     close_output_file(file);
 }
 

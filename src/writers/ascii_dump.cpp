@@ -91,34 +91,30 @@ void append_section_piece(const MapHeader& header, const MapSections& sections,
     }
 }
 
-void write_sections(OutputFile& file, const FourierMap& map, int precision, int threads)
+void write_sections(OutputSink& sink, const FourierMap& map, int precision, int threads)
 {
     const MapHeader& header = map.header;
     if (header.nxyzt[1] <= 0) {
         // Sections without rows: only their headings.
-        std::string text;
-        for (int k = 0; k < header.nxyzt[2]; ++k) {
-            text += printf_text("\nSection %d\n", k);
-            write_when_full(file, text);
-        }
-        write_output(file, text);
+        for (int k = 0; k < header.nxyzt[2]; ++k)
+            sink.append(printf_text("\nSection %d\n", k));
         return;
     }
     GridWalk walk;
     walk.points = std::max(header.nxyzt[0], 0);
     walk.rows = header.nxyzt[1];
     walk.planes = header.nxyzt[2];
-    write_grid_walk(file, walk, threads, [&](const WalkPiece& piece, std::string& text) {
+    write_grid_walk(sink, walk, threads, [&](const WalkPiece& piece, std::string& text) {
         append_section_piece(header, map.sections, walk, precision, piece, text);
     });
 }
 
 }  // namespace
 
-void write_ascii_dump(const Conversion& conversion, OutputFile& file)
+void write_ascii_dump(const Conversion& conversion, OutputSink& sink)
 {
-    write_output(file, describe_map(conversion.phase, conversion.map.header));
-    write_sections(file, conversion.map, conversion.precision, conversion.threads);
+    sink.append(describe_map(conversion.phase, conversion.map.header));
+    write_sections(sink, conversion.map, conversion.precision, conversion.threads);
 }
 
 }  // namespace grix

@@ -7,6 +7,7 @@
 #include "symmetry/whole_cell.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <span>
@@ -142,20 +143,23 @@ std::string encode_header(const Conversion& conversion, const Ccp4Grid& grid,
     return bytes;
 }
 
-// Values handed on at a time, so that a whole cell is never copied at once.
-constexpr std::size_t VALUE_RUN = 1 << 16;
+// Values turned into bytes at a time, a chunk of the sink's text.
+constexpr std::size_t VALUE_RUN = OutputSink::CHUNK_BYTES / 4;
 
-void write_densities(OutputFile& file, const Ccp4Grid& grid)
+void write_densities(OutputSink& sink, const Ccp4Grid& grid)
 {
-    std::string bytes;
     for (const std::span<const float> block : grid.blocks) {
         for (std::size_t at = 0; at < block.size(); at += VALUE_RUN) {
-            for (const float value : block.subspan(at, std::min(VALUE_RUN, block.size() - at)))
-                append_float32(bytes, value);
-            write_when_full(file, bytes);
+            const std::span<const float> run =
+                block.subspan(at, std::min(VALUE_RUN, block.size() - at));
+            auto* bytes = reinterpret_cast<unsigned char*>(sink.reserve(4 * run.size()));
+            for (const float value : run) {
+                put_le32(bytes, std::bit_cast<std::uint32_t>(value));
+                bytes += 4;
+            }
+            sink.commit(reinterpret_cast<const char*>(bytes));
         }
     }
-    write_output(file, bytes);
 }
 
 }  // namespace
@@ -173,13 +177,13 @@ void check_ccp4_map(const Conversion& conversion)
     orthogonalise_cell(conversion.phase.cell);
 }
 
-void write_ccp4_map(const Conversion& conversion, OutputFile& file)
+void write_ccp4_map(const Conversion& conversion, OutputSink& sink)
 {
     const Ccp4Grid grid = conversion.whole_cell
                               ? lay_cell_grid(*conversion.whole_cell)
                               : lay_map_grid(conversion.map.header, conversion.map.sections);
-    write_output(file, encode_header(conversion, grid, measure_densities(grid)));
-    write_densities(file, grid);
+    sink.append(encode_header(conversion, grid, measure_densities(grid)));
+    write_densities(sink, grid);
 }
 
 }  // namespace grix

@@ -2,12 +2,12 @@
 #pragma once
 
 #include "writers/conversion.hpp"
-#include "writers/output_file.hpp"
+#include "writers/output_sink.hpp"
 
 namespace grix {
 
 // Refuses a map whose axes cannot be named or whose cell has no volume.
 void check_ccp4_map(const Conversion& conversion);
-void write_ccp4_map(const Conversion& conversion, OutputFile& file);
+void write_ccp4_map(const Conversion& conversion, OutputSink& sink);
 
 }  // namespace grix

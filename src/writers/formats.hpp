@@ -4,7 +4,7 @@
 #pragma once
 
 #include "writers/conversion.hpp"
-#include "writers/output_file.hpp"
+#include "writers/output_sink.hpp"
 
 #include <span>
 #include <string_view>
@@ -30,7 +30,7 @@ struct OutputFormat {
     bool takes_full = false;  // "-full" makes it hold the whole cell, atoms and density
     // Refusals of the input, made before the output is opened; may be null.
     void (*check)(const Conversion& conversion) = nullptr;
-    void (*write)(const Conversion& conversion, OutputFile& file) = nullptr;
+    void (*write)(const Conversion& conversion, OutputSink& sink) = nullptr;
 };
 
 std::span<const OutputFormat> output_formats();

@@ -81,7 +81,7 @@ void append_block_piece(const DensityGrid& map, const GridWalk& walk, const Walk
 
 // One block per Z plane. The running coordinates are float sums of the steps, never
 // min + index * step: the drift is part of the file.
-void write_density_blocks(OutputFile& file, const Conversion& conversion,
+void write_density_blocks(OutputSink& sink, const Conversion& conversion,
                           const CartesianGrid& grid)
 {
     const GridCounts& counts = grid.counts;
@@ -89,18 +89,17 @@ void write_density_blocks(OutputFile& file, const Conversion& conversion,
         // Planes without points: every block is its two header lines.
         std::string text;
         for (std::int32_t iz = 0; iz < counts.nz; ++iz) {
-            text += "BLOCK \n";
+            text = "BLOCK \n";
             append_count_line(text, 0);
-            write_when_full(file, text);
+            sink.append(text);
         }
-        write_output(file, text);
         return;
     }
     const DensityGrid map = prepare_density_grid(*conversion.cell, conversion.map);
     // Points along Y, rows along X, planes along Z: one block per Z plane, X slowest
     // and Y fastest within it.
     const GridWalk walk = walk_cartesian_grid(grid, 1, 0);
-    write_grid_walk(file, walk, conversion.threads,
+    write_grid_walk(sink, walk, conversion.threads,
                     [&](const WalkPiece& piece, std::string& text) {
                         append_block_piece(map, walk, piece, text);
                     });
@@ -121,16 +120,16 @@ void append_atoms(std::string& text, const Phase& phase)
 
 }  // namespace
 
-void write_marching_cube(const Conversion& conversion, OutputFile& file)
+void write_marching_cube(const Conversion& conversion, OutputSink& sink)
 {
     const CartesianGrid grid = lay_cartesian_grid(conversion);
     std::string text;
     append_header(text, *conversion.cell, grid);
-    write_output(file, text);
-    write_density_blocks(file, conversion, grid);
+    sink.append(text);
+    write_density_blocks(sink, conversion, grid);
     text.clear();
     append_atoms(text, conversion.phase);
-    write_output(file, text);
+    sink.append(text);
 }
 
 }  // namespace grix

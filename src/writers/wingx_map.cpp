@@ -39,7 +39,7 @@ constexpr std::int64_t COLUMN_BLOCK = 16;
 // Each section column by column: the down index runs fastest, the transpose of the
 // order in which the section is held. A walk with points down, rows across and planes
 // the sections; little-endian bytes built without relying on the host's byte order.
-void write_densities(OutputFile& file, const MapHeader& header, const MapSections& sections,
+void write_densities(OutputSink& sink, const MapHeader& header, const MapSections& sections,
                      int threads)
 {
     GridWalk walk;
@@ -47,7 +47,7 @@ void write_densities(OutputFile& file, const MapHeader& header, const MapSection
     walk.rows = header.nxyzt[0];
     walk.planes = header.nxyzt[2];
     const std::ptrdiff_t across = header.nxyzt[0];
-    write_grid_walk(file, walk, threads, [&](const WalkPiece& piece, std::string& bytes) {
+    write_grid_walk(sink, walk, threads, [&](const WalkPiece& piece, std::string& bytes) {
         const std::int64_t length = piece.last - piece.first;  // values per column
         bytes.resize(static_cast<std::size_t>(4 * length * piece.rows));
         auto* out = reinterpret_cast<unsigned char*>(bytes.data());
@@ -90,15 +90,15 @@ std::string encode_atoms(const Phase& phase)
 
 }  // namespace
 
-void write_wingx_map(const Conversion& conversion, OutputFile& file)
+void write_wingx_map(const Conversion& conversion, OutputSink& sink)
 {
     const MapHeader& header = conversion.map.header;
-    write_output(file, encode_header(conversion.phase.cell, header));
+    sink.append(encode_header(conversion.phase.cell, header));
     // A grid without points across or down holds no densities, however many sections
     // or columns it claims.
     if (header.nxyzt[0] > 0 && header.nxyzt[1] > 0)
-        write_densities(file, header, conversion.map.sections, conversion.threads);
-    write_output(file, encode_atoms(conversion.phase));
+        write_densities(sink, header, conversion.map.sections, conversion.threads);
+    sink.append(encode_atoms(conversion.phase));
 }
 
 }  // namespace grix

@@ -73,7 +73,9 @@ std::string write_file(const OutputFormat& format, const Conversion& conversion)
     const ScratchDir dir;
     const std::string name = dir.file("run");
     OutputFile file = open_output_file(name, format.mode);
-    format.write(conversion, file);
+    FileSink sink(file);
+    format.write(conversion, sink);
+    sink.flush();
     close_output_file(file);
     return read_file_bytes(name);
 }

@@ -3,6 +3,7 @@
 #include "writers/xsf_grid.hpp"
 
 #include "support/scratch_dir.hpp"
+#include "support/string_sink.hpp"
 
 #include <gtest/gtest.h>
 
@@ -42,12 +43,9 @@ struct Emitted {
 template <typename Emit>
 Emitted emit(Emit emit_file, const WholeCell& cell)
 {
-    Emitted emitted;
-    emit_file(cell, "tagged\ncell", [&](std::string_view piece) {
-        emitted.text += piece;
-        emitted.largest_piece = std::max(emitted.largest_piece, piece.size());
-    });
-    return emitted;
+    StringSink sink;
+    emit_file(cell, "tagged\ncell", sink);
+    return {sink.finish(), sink.largest_piece};
 }
 
 // Checks the value lines that follow `header` in `text` up to `tail`: runs of 8 values
@@ -128,8 +126,8 @@ TEST(WholeCellText, LargeGridsComeInPiecesOfAtMostAMiB)
     cell.values.assign(64 * 64 * 64, -1.5f);
     for (const Emitted& file : {emit(grix::emit_gaussian_cube, cell),
                                 emit(grix::emit_xsf_grid, cell)}) {
-        EXPECT_GT(file.text.size(), 3 * grix::TextPieces::PIECE_BYTES);
-        EXPECT_LE(file.largest_piece, grix::TextPieces::PIECE_BYTES);
+        EXPECT_GT(file.text.size(), 3 * grix::OutputSink::CHUNK_BYTES);
+        EXPECT_LE(file.largest_piece, grix::OutputSink::CHUNK_BYTES);
     }
 }
 
@@ -151,8 +149,8 @@ TEST(WholeCellText, RefusesGridsTheValuesDoNotFill)
 // axis of each format (Z for the cube, X for XSF) and along the other.
 TEST(WholeCellText, ThreadsWriteTheBytesOfOneThread)
 {
-    using Emit = void (*)(const WholeCell&, std::string_view, const grix::TextSink&);
-    using Write = void (*)(const grix::Conversion&, grix::OutputFile&);
+    using Emit = void (*)(const WholeCell&, std::string_view, grix::OutputSink&);
+    using Write = void (*)(const grix::Conversion&, grix::OutputSink&);
     const std::pair<Emit, Write> FORMATS[] = {{grix::emit_gaussian_cube, grix::write_gaussian_cube},
                                               {grix::emit_xsf_grid, grix::write_xsf_grid}};
     const grix::FourierMap map;
@@ -168,15 +166,17 @@ TEST(WholeCellText, ThreadsWriteTheBytesOfOneThread)
             cell.values[n] = static_cast<float>(std::sin(0.37 * static_cast<double>(n)) *
                                                 std::pow(10.0, static_cast<double>(n % 9) - 4));
         for (const auto& [emit_file, write_file] : FORMATS) {
-            std::string one_thread;
-            emit_file(cell, grix::map_title(map.header),
-                      [&](std::string_view piece) { one_thread += piece; });
+            StringSink emitted;
+            emit_file(cell, grix::map_title(map.header), emitted);
+            const std::string& one_thread = emitted.finish();
             for (const int threads : {1, 2, 3}) {
                 grix::Conversion conversion{map, phase};
                 conversion.threads = threads;
                 conversion.whole_cell = &cell;
                 grix::OutputFile file = grix::open_output_file(name, grix::OutputMode::text);
-                write_file(conversion, file);
+                grix::FileSink sink(file);
+                write_file(conversion, sink);
+                sink.flush();
                 grix::close_output_file(file);
                 EXPECT_TRUE(read_file_bytes(name) == one_thread)
                     << threads << " threads, " << points[0] << " x " << points[1] << " x "

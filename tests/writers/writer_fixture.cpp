@@ -39,7 +39,9 @@ std::string write_format(const OutputFormat& format, const Conversion& conversio
         dir.emplace();
     const std::string name = dir ? dir->file("out") : path;
     OutputFile file = open_output_file(name, format.mode);
-    format.write(run, file);
+    FileSink sink(file);
+    format.write(run, sink);
+    sink.flush();
     close_output_file(file);
     return read_file_bytes(name);
 }

@@ -1,0 +1,55 @@
+#include "writers/output_sink.hpp"
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+namespace grix {
+
+void OutputSink::append(std::string_view text)
+{
+    while (!text.empty()) {
+        const std::size_t size = std::min(text.size(), CHUNK_BYTES);
+        commit(std::copy_n(text.data(), size, reserve(size)));
+        text.remove_prefix(size);
+    }
+}
+
+char* OutputSink::reserve(std::size_t size)
+{
+    if (size > CHUNK_BYTES)
+        throw std::length_error("output room beyond a chunk");
+    if (chunk_.empty())
+        chunk_.resize(CHUNK_BYTES);
+    if (used_ + size > CHUNK_BYTES)
+        flush();
+    return chunk_.data() + used_;
+}
+
+void OutputSink::commit(const char* end)
+{
+    used_ = static_cast<std::size_t>(end - chunk_.data());
+}
+
+void OutputSink::write_block(const void* data, std::size_t size)
+{
+    flush();
+    if (size != 0)
+        put(static_cast<const char*>(data), size);
+}
+
+void OutputSink::flush()
+{
+    if (used_ == 0)
+        return;
+    // Emptied first: after a failed hand-over nothing is handed on twice.
+    const std::size_t size = std::exchange(used_, 0);
+    put(chunk_.data(), size);
+}
+
+void FileSink::put(const char* data, std::size_t size)
+{
+    write_output(file_, data, size);
+}
+
+}  // namespace grix
