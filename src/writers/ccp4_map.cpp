@@ -7,7 +7,6 @@
 #include "symmetry/whole_cell.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <span>
@@ -143,23 +142,11 @@ std::string encode_header(const Conversion& conversion, const Ccp4Grid& grid,
     return bytes;
 }
 
-// Values turned into bytes at a time, a chunk of the sink's text.
-constexpr std::size_t VALUE_RUN = OutputSink::CHUNK_BYTES / 4;
-
+// Each block of values handed on whole, as the file's bytes.
 void write_densities(OutputSink& sink, const Ccp4Grid& grid)
 {
-    for (const std::span<const float> block : grid.blocks) {
-        for (std::size_t at = 0; at < block.size(); at += VALUE_RUN) {
-            const std::span<const float> run =
-                block.subspan(at, std::min(VALUE_RUN, block.size() - at));
-            auto* bytes = reinterpret_cast<unsigned char*>(sink.reserve(4 * run.size()));
-            for (const float value : run) {
-                put_le32(bytes, std::bit_cast<std::uint32_t>(value));
-                bytes += 4;
-            }
-            sink.commit(reinterpret_cast<const char*>(bytes));
-        }
-    }
+    for (const std::span<const float> block : grid.blocks)
+        write_le32_floats(sink, block);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "writers/output_sink.hpp"
 
+#include "common/byte_order.hpp"
+
 #include <algorithm>
+#include <bit>
 #include <stdexcept>
 #include <utility>
 
@@ -50,6 +53,22 @@ void OutputSink::flush()
 void FileSink::put(const char* data, std::size_t size)
 {
     write_output(file_, data, size);
+}
+
+void write_le32_floats(OutputSink& sink, std::span<const float> values)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        sink.write_block(values.data(), values.size_bytes());
+    } else {
+        constexpr std::size_t RUN = OutputSink::CHUNK_BYTES / 4;
+        for (std::size_t at = 0; at < values.size(); at += RUN) {
+            const std::size_t count = std::min(RUN, values.size() - at);
+            auto* room = reinterpret_cast<unsigned char*>(sink.reserve(4 * count));
+            for (std::size_t n = 0; n < count; ++n)
+                put_le32(room + 4 * n, std::bit_cast<std::uint32_t>(values[at + n]));
+            sink.commit(reinterpret_cast<const char*>(room + 4 * count));
+        }
+    }
 }
 
 }  // namespace grix

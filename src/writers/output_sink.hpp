@@ -8,6 +8,7 @@
 #include "writers/output_file.hpp"
 
 #include <cstddef>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -54,5 +55,9 @@ private:
     void put(const char* data, std::size_t size) override;
     OutputFile& file_;
 };
+
+// Hands on `values` as little-endian IEEE single-precision words: as they stand on a
+// little-endian host, turned a chunk at a time elsewhere.
+void write_le32_floats(OutputSink& sink, std::span<const float> values);
 
 }  // namespace grix
