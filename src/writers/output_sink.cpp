@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <stdexcept>
 #include <utility>
 
@@ -64,8 +65,8 @@ void write_le32_floats(OutputSink& sink, std::span<const float> values)
         for (std::size_t at = 0; at < values.size(); at += RUN) {
             const std::size_t count = std::min(RUN, values.size() - at);
             auto* room = reinterpret_cast<unsigned char*>(sink.reserve(4 * count));
-            for (std::size_t n = 0; n < count; ++n)
-                put_le32(room + 4 * n, std::bit_cast<std::uint32_t>(values[at + n]));
+            std::memcpy(room, values.data() + at, 4 * count);
+            make_le32_words(room, count);
             sink.commit(reinterpret_cast<const char*>(room + 4 * count));
         }
     }

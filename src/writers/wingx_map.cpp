@@ -4,7 +4,7 @@
 #include "writers/grid_walk.hpp"
 
 #include <algorithm>
-#include <bit>
+#include <cstring>
 
 namespace grix {
 namespace {
@@ -32,13 +32,14 @@ std::string encode_header(const CellParameters& cell, const MapHeader& header)
     return bytes;
 }
 
-// Columns transposed together: each row of a section is read in runs of this many
-// neighbouring values, rather than one value per row per column.
-constexpr std::int64_t COLUMN_BLOCK = 16;
+// Values of a section turned as one tile of at most TILE x TILE: each of its rows is read
+// as one run of the section and each of its columns written as one run of the file, a
+// cache line each.
+constexpr std::int64_t TILE = 16;
 
 // Each section column by column: the down index runs fastest, the transpose of the
 // order in which the section is held. A walk with points down, rows across and planes
-// the sections; little-endian bytes built without relying on the host's byte order.
+// the sections; the piece turned tile by tile, then put in little-endian order whole.
 void write_densities(OutputSink& sink, const MapHeader& header, const MapSections& sections,
                      int threads)
 {
@@ -54,20 +55,26 @@ void write_densities(OutputSink& sink, const MapHeader& header, const MapSection
         WalkPiece at = piece;
         for (std::int64_t done = 0; done < piece.rows;) {
             // Neighbouring columns of one section: a piece may run into the next.
-            const std::int64_t columns =
-                std::min({COLUMN_BLOCK, piece.rows - done, walk.rows - at.row});
+            const std::int64_t columns = std::min({TILE, piece.rows - done, walk.rows - at.row});
             const float* values =
                 sections[static_cast<std::size_t>(at.plane)].values.data() + at.row;
-            for (std::int64_t j = 0; j < length; ++j) {
-                const float* run = values + (piece.first + j) * across;
+            for (std::int64_t j0 = 0; j0 < length; j0 += TILE) {
+                const std::int64_t down = std::min(TILE, length - j0);
+                float tile[TILE][TILE];  // [column][down]
+                for (std::int64_t j = 0; j < down; ++j) {
+                    const float* run = values + (piece.first + j0 + j) * across;
+                    for (std::int64_t c = 0; c < columns; ++c)
+                        tile[c][j] = run[c];
+                }
                 for (std::int64_t c = 0; c < columns; ++c)
-                    put_le32(out + 4 * ((done + c) * length + j),
-                             std::bit_cast<std::uint32_t>(run[c]));
+                    std::memcpy(out + 4 * ((done + c) * length + j0), tile[c],
+                                static_cast<std::size_t>(4 * down));
             }
             done += columns;
             for (std::int64_t c = 0; c < columns; ++c)
                 next_row(walk, at);
         }
+        make_le32_words(out, bytes.size() / 4);
     });
 }
 
