@@ -141,11 +141,15 @@ void write_format(const BenchMap& bench, const OutputFormat& format, const std::
 {
     const Conversion conversion{bench.map, bench.phase, settings.precision, settings.threads};
     OutputFile file = open_output_file(path, format.mode);
-    if (what == Measure::shipped && format.resamples()) {
-        std::get<WriteResampled>(format.write)(
-            {conversion, bench.cell, lay_cartesian_grid(bench.cell, bench.map.geometry)}, file);
-    } else if (what == Measure::shipped) {
-        std::get<WriteMap>(format.write)(conversion, file);
+    if (what == Measure::shipped) {
+        FileSink sink(file);
+        if (format.resamples())
+            std::get<WriteResampled>(format.write)(
+                {conversion, bench.cell, lay_cartesian_grid(bench.cell, bench.map.geometry)},
+                sink);
+        else
+            std::get<WriteMap>(format.write)(conversion, sink);
+        sink.flush();
     } else if (format.name == "ASCII") {
         write_output(file, plain_ascii_sections(bench.map, settings.precision));
     } else if (format.name == "WINGX") {
@@ -186,7 +190,7 @@ double seconds_to_disk(const std::string& path, std::chrono::steady_clock::time_
 void write_floor(double bytes, const OutputFormat& format, const std::string& path,
                  Result& result)
 {
-    std::string block(OUTPUT_CHUNK_BYTES, '7');
+    std::string block(OutputSink::CHUNK_BYTES, '7');
     for (std::size_t at = 15; at < block.size(); at += 16)
         block[at] = '\n';
     const auto total = static_cast<std::size_t>(bytes);

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace grix {
@@ -12,6 +14,19 @@ inline void put_le32(unsigned char* at, std::uint32_t word)
 {
     for (int n = 0; n < 4; ++n)
         at[n] = static_cast<unsigned char>(word >> (8 * n));
+}
+
+// Turns `count` 32-bit words at `words`, held in the host's order, into little-endian
+// ones in place, a block at a time: nothing to do on a little-endian host.
+inline void make_le32_words(unsigned char* words, std::size_t count)
+{
+    if constexpr (std::endian::native != std::endian::little) {
+        for (std::size_t n = 0; n < count; ++n) {
+            std::uint32_t word;
+            std::memcpy(&word, words + 4 * n, 4);
+            put_le32(words + 4 * n, word);
+        }
+    }
 }
 
 inline void append_le32(std::string& bytes, std::uint32_t word)

@@ -267,18 +267,18 @@ Plan plan_conversion(const RunOptions& options, const FourierMap& map, const Pha
 
 // The heavy work (the whole cell), then the writer on the input prepared in full.
 void carry_out(const Plan& plan, Console& console, const Conversion& conversion,
-               const std::optional<SpaceGroup>& group, OutputFile& file)
+               const std::optional<SpaceGroup>& group, OutputSink& sink)
 {
-    std::visit(Overloaded{[&](const MapPlan& map_plan) { map_plan.write(conversion, file); },
+    std::visit(Overloaded{[&](const MapPlan& map_plan) { map_plan.write(conversion, sink); },
                           [&](const ResampledPlan& resampled) {
                               resampled.write({conversion, resampled.cell, resampled.grid},
-                                              file);
+                                              sink);
                           },
                           [&](const WholeCellPlan& cell_plan) {
                               const WholeCell cell =
                                   build_cell_contents(console, conversion.map, conversion.phase,
                                                       group, cell_plan.contents);
-                              cell_plan.write({conversion, cell}, file);
+                              cell_plan.write({conversion, cell}, sink);
                           }},
                plan);
 }
@@ -324,7 +324,9 @@ void convert(Console& console, const RunOptions& options, const FourierMap& map,
     OutputFile file = open_output_file(name, options.format->mode, inputs);
     const int precision = decide_precision(console, options);
     const int space_group_number = group && group->number > 0 ? group->number : 1;
-    carry_out(plan, console, {map, phase, precision, 0, space_group_number}, group, file);
+    FileSink sink(file);
+    carry_out(plan, console, {map, phase, precision, 0, space_group_number}, group, sink);
+    sink.flush();
     close_output_file(file);
 }
 

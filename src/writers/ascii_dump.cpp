@@ -77,23 +77,23 @@ void append_section_piece(const FourierMap& map, const GridWalk& walk, int preci
     }
 }
 
-void write_sections(OutputFile& file, const FourierMap& map, int precision, int threads)
+void write_sections(OutputSink& sink, const FourierMap& map, int precision, int threads)
 {
     GridWalk walk;
     walk.points = map.geometry.points[0];
     walk.rows = map.geometry.points[1];
     walk.planes = map.geometry.points[2];
-    write_grid_walk(file, walk, threads, [&](const WalkPiece& piece, std::string& text) {
+    write_grid_walk(sink, walk, threads, [&](const WalkPiece& piece, std::string& text) {
         append_section_piece(map, walk, precision, piece, text);
     });
 }
 
 }  // namespace
 
-void write_ascii_dump(const Conversion& conversion, OutputFile& file)
+void write_ascii_dump(const Conversion& conversion, OutputSink& sink)
 {
-    write_output(file, describe_map(conversion.phase, conversion.map.geometry));
-    write_sections(file, conversion.map, conversion.precision, conversion.threads);
+    sink.append(describe_map(conversion.phase, conversion.map.geometry));
+    write_sections(sink, conversion.map, conversion.precision, conversion.threads);
 }
 
 }  // namespace grix

@@ -2,10 +2,10 @@
 #pragma once
 
 #include "writers/conversion.hpp"
-#include "writers/output_file.hpp"
+#include "writers/output_sink.hpp"
 
 namespace grix {
 
-void write_ascii_dump(const Conversion& conversion, OutputFile& file);
+void write_ascii_dump(const Conversion& conversion, OutputSink& sink);
 
 }  // namespace grix

@@ -135,25 +135,10 @@ std::string encode_header(const Conversion& conversion, const Ccp4Grid& grid,
     return bytes;
 }
 
-// Values handed on at a time, so that a whole cell is never copied at once.
-constexpr std::size_t VALUE_RUN = 1 << 16;
-
-void write_densities(OutputFile& file, const Ccp4Grid& grid)
+void write_ccp4_grid(const Conversion& conversion, const Ccp4Grid& grid, OutputSink& sink)
 {
-    std::string bytes;
-    const std::span<const float> values = grid.values;
-    for (std::size_t at = 0; at < values.size(); at += VALUE_RUN) {
-        for (const float value : values.subspan(at, std::min(VALUE_RUN, values.size() - at)))
-            append_float32(bytes, value);
-        write_when_full(file, bytes);
-    }
-    write_output(file, bytes);
-}
-
-void write_ccp4_grid(const Conversion& conversion, const Ccp4Grid& grid, OutputFile& file)
-{
-    write_output(file, encode_header(conversion, grid, measure_densities(grid)));
-    write_densities(file, grid);
+    sink.append(encode_header(conversion, grid, measure_densities(grid)));
+    write_le32_floats(sink, grid.values);  // the values handed on whole, as the file's bytes
 }
 
 }  // namespace
@@ -170,14 +155,14 @@ void check_ccp4_map(const FourierMap& map, const CellParameters& cell)
     check_cell_volume(cell);
 }
 
-void write_ccp4_map(const Conversion& conversion, OutputFile& file)
+void write_ccp4_map(const Conversion& conversion, OutputSink& sink)
 {
-    write_ccp4_grid(conversion, describe_map_grid(conversion.map), file);
+    write_ccp4_grid(conversion, describe_map_grid(conversion.map), sink);
 }
 
-void write_ccp4_cell(const WholeCellConversion& conversion, OutputFile& file)
+void write_ccp4_cell(const WholeCellConversion& conversion, OutputSink& sink)
 {
-    write_ccp4_grid(conversion, describe_cell_grid(conversion.whole_cell), file);
+    write_ccp4_grid(conversion, describe_cell_grid(conversion.whole_cell), sink);
 }
 
 }  // namespace grix

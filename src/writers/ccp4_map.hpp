@@ -3,13 +3,13 @@
 #pragma once
 
 #include "writers/conversion.hpp"
-#include "writers/output_file.hpp"
+#include "writers/output_sink.hpp"
 
 namespace grix {
 
 // Refuses a map whose axes cannot be named or whose cell has no volume.
 void check_ccp4_map(const FourierMap& map, const CellParameters& cell);
-void write_ccp4_map(const Conversion& conversion, OutputFile& file);
-void write_ccp4_cell(const WholeCellConversion& conversion, OutputFile& file);
+void write_ccp4_map(const Conversion& conversion, OutputSink& sink);
+void write_ccp4_cell(const WholeCellConversion& conversion, OutputSink& sink);
 
 }  // namespace grix

@@ -72,7 +72,7 @@ std::string describe_grid(const MapGeometry& geometry, const MapLayout& layout)
            AXIS_NAME[layout.axis[2]];
 }
 
-void emit_head(TextPieces& page, const std::string& title)
+void emit_head(OutputSink& page, const std::string& title)
 {
     page.append("<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<title>");
     page.append(title);
@@ -90,7 +90,7 @@ void emit_head(TextPieces& page, const std::string& title)
         "</style></head><body>\n");
 }
 
-void emit_legend(TextPieces& page, const std::vector<Level>& levels, const MapStats& stats)
+void emit_legend(OutputSink& page, const std::vector<Level>& levels, const MapStats& stats)
 {
     std::string text = "<p>\u03c3 = " + format_number(stats.rms, 4) +
                        " (rms deviation from 0); values from " + format_number(stats.low, 4) +
@@ -105,7 +105,7 @@ void emit_legend(TextPieces& page, const std::vector<Level>& levels, const MapSt
     page.append(text + "</p>\n");
 }
 
-void emit_navigation(TextPieces& page, std::size_t drawn, int count)
+void emit_navigation(OutputSink& page, std::size_t drawn, int count)
 {
     std::string text = "<div id=\"nav\"><button id=\"prev\">\u25c0</button>"
                        "<input id=\"slider\" type=\"range\" min=\"0\" max=\"" +
@@ -150,8 +150,7 @@ constexpr const char* NAVIGATION_SCRIPT = R"(<script>
 
 }  // namespace
 
-void emit_contour_page(const ContourPageInput& input,
-                       const std::function<void(std::string_view)>& sink)
+void emit_contour_page(const ContourPageInput& input, OutputSink& page)
 {
     const MapHeader& header = input.map.header;
     const MapLayout layout = describe_layout(input.map.geometry);
@@ -162,7 +161,6 @@ void emit_contour_page(const ContourPageInput& input,
 
     const std::string map_type = escape_html(field_text(header.maptyp, sizeof header.maptyp));
     const std::string phase = escape_html(input.phase_name);
-    TextPieces page(sink);
     emit_head(page, map_type + " map of " + phase);
     page.append("<h1>" + map_type + " map of " + phase + "</h1>\n<p>" +
              describe_map_type(field_text(header.maptyp, sizeof header.maptyp)) + ": " +
@@ -176,17 +174,16 @@ void emit_contour_page(const ContourPageInput& input,
                                  input.atoms, layout, frame, levels, drawn[n], n == 0));
     page.append(NAVIGATION_SCRIPT);
     page.append("</body></html>\n");
-    page.flush();
 }
 
-void write_contour_page(const WholeCellConversion& conversion, OutputFile& file)
+void write_contour_page(const WholeCellConversion& conversion, OutputSink& sink)
 {
     const CellParameters& cell = conversion.phase.cell;
     const ContourPageInput input{conversion.map,
                                  conversion.phase.name,
                                  {cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma},
                                  conversion.whole_cell.atoms};
-    emit_contour_page(input, [&](std::string_view text) { write_output(file, text); });
+    emit_contour_page(input, sink);
 }
 
 }  // namespace grix

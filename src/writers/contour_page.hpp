@@ -6,7 +6,7 @@
 #include "common/fourier_map.hpp"
 #include "symmetry/whole_cell.hpp"
 #include "writers/conversion.hpp"
-#include "writers/output_file.hpp"
+#include "writers/output_sink.hpp"
 
 // The page's limits (levels per sign, path data per section) and its escaping.
 #include "writers/contour_levels.hpp"
@@ -14,7 +14,6 @@
 #include "writers/section_svg.hpp"
 
 #include <array>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,12 +30,11 @@ struct ContourPageInput {
 // At most this many sections are drawn; a longer map shows every k-th section.
 inline constexpr int MAX_DRAWN_SECTIONS = 48;
 
-// Writes the page's text in pieces of about a MiB or less, in order. The levels are
-// multiples of the map's rms deviation from zero; text from the files is escaped.
-void emit_contour_page(const ContourPageInput& input,
-                       const std::function<void(std::string_view)>& sink);
+// Writes the page to `sink`. The levels are multiples of the map's rms deviation from
+// zero; text from the files is escaped.
+void emit_contour_page(const ContourPageInput& input, OutputSink& sink);
 
 // The map of the conversion as an ".html" page, with the atoms of its whole cell.
-void write_contour_page(const WholeCellConversion& conversion, OutputFile& file);
+void write_contour_page(const WholeCellConversion& conversion, OutputSink& sink);
 
 }  // namespace grix

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "writers/conversion.hpp"
-#include "writers/output_file.hpp"
+#include "writers/output_sink.hpp"
 
 #include <span>
 #include <string_view>
@@ -16,9 +16,9 @@ namespace grix {
 enum class CellContents { none, atoms, atoms_and_density };
 
 // A writer of each kind of prepared input.
-using WriteMap = void (*)(const Conversion& conversion, OutputFile& file);
-using WriteResampled = void (*)(const ResampledConversion& conversion, OutputFile& file);
-using WriteWholeCell = void (*)(const WholeCellConversion& conversion, OutputFile& file);
+using WriteMap = void (*)(const Conversion& conversion, OutputSink& sink);
+using WriteResampled = void (*)(const ResampledConversion& conversion, OutputSink& sink);
+using WriteWholeCell = void (*)(const WholeCellConversion& conversion, OutputSink& sink);
 using Writer = std::variant<WriteMap, WriteResampled, WriteWholeCell>;
 
 struct OutputFormat {

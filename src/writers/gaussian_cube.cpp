@@ -1,6 +1,7 @@
 #include "writers/gaussian_cube.hpp"
 
 #include "common/text.hpp"
+#include "writers/grid_walk.hpp"
 #include "writers/whole_cell_text.hpp"
 
 #include <algorithm>
@@ -167,14 +168,14 @@ private:
 
 // X slowest, Y, then Z fastest: the values of each Z run six to a line, the run ending
 // its last line. The walk's planes are X, its rows Y, its points Z.
-void emit_values(const WholeCell& cell, int threads, const TextSink& sink)
+void emit_values(const WholeCell& cell, int threads, OutputSink& sink)
 {
     GridWalk walk;
     walk.planes = cell.points[0];
     walk.rows = cell.points[1];
     walk.points = cell.points[2];
     PlaneBlocks blocks(cell);
-    emit_grid_walk(walk, threads, [&](const WalkPiece& piece, std::string& text) {
+    write_grid_walk(sink, walk, threads, [&](const WalkPiece& piece, std::string& text) {
         WalkPiece at = piece;
         std::shared_ptr<const PlaneBlock> block;
         for (std::int64_t r = 0; r < piece.rows; ++r, next_row(walk, at)) {
@@ -187,31 +188,28 @@ void emit_values(const WholeCell& cell, int threads, const TextSink& sink)
             append_value_lines(text, block->values.data() + run + piece.first, piece.first,
                                piece.last, walk.points);
         }
-    }, sink);
+    });
 }
 
-void emit_cube(const WholeCell& cell, std::string_view title, int threads,
-               const TextSink& sink)
+void emit_cube(const WholeCell& cell, std::string_view title, int threads, OutputSink& sink)
 {
     check_value_count(cell);
-    TextPieces pieces(sink);
-    pieces.append(header_text(cell, title));
-    pieces.append(atom_text(cell));
-    pieces.flush();
+    sink.append(header_text(cell, title));
+    sink.append(atom_text(cell));
     emit_values(cell, threads, sink);
 }
 
 }  // namespace
 
-void emit_gaussian_cube(const WholeCell& cell, std::string_view title, const TextSink& sink)
+void emit_gaussian_cube(const WholeCell& cell, std::string_view title, OutputSink& sink)
 {
     emit_cube(cell, title, 1, sink);
 }
 
-void write_gaussian_cube(const WholeCellConversion& conversion, OutputFile& file)
+void write_gaussian_cube(const WholeCellConversion& conversion, OutputSink& sink)
 {
     emit_cube(conversion.whole_cell, map_title(conversion.map.header), conversion.threads,
-              [&](std::string_view text) { write_output(file, text); });
+              sink);
 }
 
 }  // namespace grix

@@ -63,7 +63,7 @@ bool cut_piece(const GridWalk& walk, WalkPiece& cursor, WalkPiece& piece)
 }
 
 // Formats and hands over the pieces one after the other on the calling thread.
-void write_in_order(const TextSink& sink, const GridWalk& walk, const PieceFormatter& format_piece)
+void write_in_order(OutputSink& sink, const GridWalk& walk, const PieceFormatter& format_piece)
 {
     WalkPiece cursor = start_walk(walk);
     WalkPiece piece;
@@ -71,7 +71,7 @@ void write_in_order(const TextSink& sink, const GridWalk& walk, const PieceForma
     while (cut_piece(walk, cursor, piece)) {
         text.clear();
         format_piece(piece, text);
-        sink(text);
+        sink.write_block(text.data(), text.size());
     }
 }
 
@@ -150,7 +150,7 @@ struct Workers {
 };
 
 // `threads` - 1 workers and the calling thread format; the calling thread writes.
-void write_in_parallel(const TextSink& sink, const GridWalk& walk, int threads,
+void write_in_parallel(OutputSink& sink, const GridWalk& walk, int threads,
                        const PieceFormatter& format_piece)
 {
     Pipeline pipeline;
@@ -191,7 +191,7 @@ void write_in_parallel(const TextSink& sink, const GridWalk& walk, int threads,
         if (pipeline.stopped)
             std::rethrow_exception(pipeline.failure);
         lock.unlock();
-        sink(slot.text);
+        sink.write_block(slot.text.data(), slot.text.size());
     }
 }
 
@@ -211,15 +211,8 @@ void next_row(const GridWalk& walk, WalkPiece& position)
     position.coordinate[2] += walk.step[2];
 }
 
-void write_grid_walk(OutputFile& file, const GridWalk& walk, int threads,
+void write_grid_walk(OutputSink& sink, const GridWalk& walk, int threads,
                      const PieceFormatter& format_piece)
-{
-    emit_grid_walk(walk, threads, format_piece,
-                   [&](std::string_view text) { write_output(file, text); });
-}
-
-void emit_grid_walk(const GridWalk& walk, int threads, const PieceFormatter& format_piece,
-                    const TextSink& sink)
 {
     threads = count_threads(threads);
     if (threads > 1)

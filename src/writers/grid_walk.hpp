@@ -5,12 +5,11 @@
 // whatever the number of threads, and only a few pieces are held in memory at a time.
 #pragma once
 
-#include "writers/output_file.hpp"
+#include "writers/output_sink.hpp"
 
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <string_view>
 
 namespace grix {
 
@@ -40,20 +39,13 @@ struct WalkPiece {
 // Appends the text of a piece; runs on any thread, so it may only read shared data.
 using PieceFormatter = std::function<void(const WalkPiece& piece, std::string& text)>;
 
-// Takes the text of a file in order, piece by piece, on the calling thread.
-using TextSink = std::function<void(std::string_view)>;
-
 // Moves `position` (plane, row, coordinates) to the start of the next row.
 void next_row(const GridWalk& walk, WalkPiece& position);
 
 // Formats the whole walk piece by piece on `threads` threads (0: one per core), the
-// calling thread among them, and writes the pieces in order from the calling thread.
-// With one thread no other thread is started.
-void write_grid_walk(OutputFile& file, const GridWalk& walk, int threads,
+// calling thread among them, and hands each piece whole to `sink` in order from the
+// calling thread. With one thread no other thread is started.
+void write_grid_walk(OutputSink& sink, const GridWalk& walk, int threads,
                      const PieceFormatter& format_piece);
-
-// The same, handing each piece's text to `sink` instead of a file.
-void emit_grid_walk(const GridWalk& walk, int threads, const PieceFormatter& format_piece,
-                    const TextSink& sink);
 
 }  // namespace grix

@@ -81,7 +81,7 @@ void append_block_piece(const DensityGrid& map, const GridWalk& walk, const Walk
 
 // One block per Z plane. The running coordinates are float sums of the steps, never
 // min + index * step: the drift is part of the file.
-void write_density_blocks(OutputFile& file, const ResampledConversion& conversion)
+void write_density_blocks(OutputSink& sink, const ResampledConversion& conversion)
 {
     const CartesianGrid& grid = conversion.grid;
     const GridCounts& counts = grid.counts;
@@ -89,18 +89,17 @@ void write_density_blocks(OutputFile& file, const ResampledConversion& conversio
         // Planes without points: every block is its two header lines.
         std::string text;
         for (std::int32_t iz = 0; iz < counts.nz; ++iz) {
-            text += "BLOCK \n";
+            text = "BLOCK \n";
             append_count_line(text, 0);
-            write_when_full(file, text);
+            sink.append(text);
         }
-        write_output(file, text);
         return;
     }
     const DensityGrid map = prepare_density_grid(conversion.cell, conversion.map);
     // Points along Y, rows along X, planes along Z: one block per Z plane, X slowest
     // and Y fastest within it.
     const GridWalk walk = walk_cartesian_grid(grid, 1, 0);
-    write_grid_walk(file, walk, conversion.threads,
+    write_grid_walk(sink, walk, conversion.threads,
                     [&](const WalkPiece& piece, std::string& text) {
                         append_block_piece(map, walk, piece, text);
                     });
@@ -121,15 +120,15 @@ void append_atoms(std::string& text, const Phase& phase)
 
 }  // namespace
 
-void write_marching_cube(const ResampledConversion& conversion, OutputFile& file)
+void write_marching_cube(const ResampledConversion& conversion, OutputSink& sink)
 {
     std::string text;
     append_header(text, conversion.cell, conversion.grid);
-    write_output(file, text);
-    write_density_blocks(file, conversion);
+    sink.append(text);
+    write_density_blocks(sink, conversion);
     text.clear();
     append_atoms(text, conversion.phase);
-    write_output(file, text);
+    sink.append(text);
 }
 
 }  // namespace grix

@@ -439,14 +439,6 @@ void write_output(OutputFile& file, std::string_view text)
     write_output(file, text.data(), text.size());
 }
 
-void write_when_full(OutputFile& file, std::string& text)
-{
-    if (text.size() >= OUTPUT_CHUNK_BYTES) {
-        write_output(file, text);
-        text.clear();
-    }
-}
-
 void close_output_file(OutputFile& file)
 {
     std::FILE* stream = file.stream.release();

@@ -34,9 +34,6 @@ public:
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream{nullptr, &std::fclose};
 };
 
-// Output is gathered in memory and handed to the file in pieces of about this size.
-inline constexpr std::size_t OUTPUT_CHUNK_BYTES = 1 << 20;
-
 // Opens the output `name`. A name that is the same file as one of `inputs` (links
 // followed), or that cannot be opened, ends the run before anything is written.
 // /dev/stdout, /dev/stderr, /dev/fd/N and /proc/self/fd/N (also reached through links)
@@ -47,9 +44,6 @@ OutputFile open_output_file(const std::string& name, OutputMode mode,
 // Writes the bytes; a failed write ends the run with a message naming the file.
 void write_output(OutputFile& file, const void* data, std::size_t size);
 void write_output(OutputFile& file, std::string_view text);
-
-// Hands `text` to the file and empties it once it holds OUTPUT_CHUNK_BYTES or more.
-void write_when_full(OutputFile& file, std::string& text);
 
 // Flushes and closes the file, then puts it in place of its target; a failure ends the
 // run with a message naming the file. Called once for a file.

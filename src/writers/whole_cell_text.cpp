@@ -11,40 +11,6 @@
 
 namespace grix {
 
-TextPieces::TextPieces(const TextSink& sink) : sink_(sink), buffer_(PIECE_BYTES) {}
-
-char* TextPieces::reserve_room(std::size_t size)
-{
-    if (size > PIECE_BYTES)
-        throw std::length_error("text piece room beyond a piece");
-    if (used_ + size > PIECE_BYTES)
-        flush();
-    return buffer_.data() + used_;
-}
-
-void TextPieces::commit(const char* end)
-{
-    used_ = static_cast<std::size_t>(end - buffer_.data());
-}
-
-void TextPieces::append(std::string_view text)
-{
-    while (!text.empty()) {
-        const std::size_t size = std::min(text.size(), PIECE_BYTES);
-        char* const room = reserve_room(size);
-        commit(std::copy_n(text.data(), size, room));
-        text.remove_prefix(size);
-    }
-}
-
-void TextPieces::flush()
-{
-    if (used_ == 0)
-        return;
-    sink_(std::string_view(buffer_.data(), used_));
-    used_ = 0;
-}
-
 void append_value_lines(std::string& text, const float* values, std::int64_t first,
                         std::int64_t last, std::int64_t points)
 {

@@ -1,12 +1,10 @@
-// What the text formats of the whole cell share: text built into a buffer of about a MiB
-// and handed to a sink each time it fills, and densities formatted a piece at a time, so
-// that a file of tens of millions of values never sits in memory at once; the density's
-// lines; titles kept on one line.
+// What the text formats of the whole cell share: the density's lines, formatted a piece
+// at a time so that a file of tens of millions of values never sits in memory at once;
+// titles kept on one line.
 #pragma once
 
 #include "symmetry/whole_cell.hpp"
 #include "writers/conversion.hpp"
-#include "writers/grid_walk.hpp"
 
 #include <array>
 #include <cstddef>
@@ -16,29 +14,6 @@
 #include <vector>
 
 namespace grix {
-
-class TextPieces {
-public:
-    // Pieces handed to `sink` hold at most PIECE_BYTES characters.
-    static constexpr std::size_t PIECE_BYTES = std::size_t{1} << 20;
-
-    explicit TextPieces(const TextSink& sink);
-
-    // Room for `size` characters (at most PIECE_BYTES) at the end of the text; the
-    // caller writes there and passes the end of what it wrote to commit().
-    char* reserve_room(std::size_t size);
-    void commit(const char* end);
-
-    void append(std::string_view text);
-
-    // Hands over what is left; call once at the end.
-    void flush();
-
-private:
-    const TextSink& sink_;
-    std::vector<char> buffer_;
-    std::size_t used_ = 0;
-};
 
 // Densities per line in both formats.
 inline constexpr std::size_t VALUES_PER_LINE = 6;

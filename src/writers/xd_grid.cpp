@@ -84,17 +84,17 @@ void append_value_piece(const DensityGrid& map, const GridWalk& walk, const Walk
 // Z slowest, then Y, X fastest. Each row of constant Y and Z starts on a new line; the
 // line end comes before a value, so the first one closes "! Values" and none follows
 // the last value.
-void write_values(OutputFile& file, const ResampledConversion& conversion)
+void write_values(OutputSink& sink, const ResampledConversion& conversion)
 {
     const CartesianGrid& grid = conversion.grid;
-    write_output(file, "! Values");
+    sink.append("! Values");
     // Rows without points write nothing, however many rows and planes there are.
     if (grid.counts.nx <= 0)
         return;
     const DensityGrid map = prepare_density_grid(conversion.cell, conversion.map);
     // Points along X, rows along Y, planes along Z.
     const GridWalk walk = walk_cartesian_grid(grid, 0, 1);
-    write_grid_walk(file, walk, conversion.threads,
+    write_grid_walk(sink, walk, conversion.threads,
                     [&](const WalkPiece& piece, std::string& text) {
                         append_value_piece(map, walk, piece, text);
                     });
@@ -102,13 +102,13 @@ void write_values(OutputFile& file, const ResampledConversion& conversion)
 
 }  // namespace
 
-void write_xd_grid(const ResampledConversion& conversion, OutputFile& file)
+void write_xd_grid(const ResampledConversion& conversion, OutputSink& sink)
 {
     std::string text;
     append_header(text, conversion.grid);
     append_atoms(text, conversion.phase, conversion.cell);
-    write_output(file, text);
-    write_values(file, conversion);
+    sink.append(text);
+    write_values(sink, conversion);
 }
 
 }  // namespace grix

@@ -2,10 +2,10 @@
 #pragma once
 
 #include "writers/conversion.hpp"
-#include "writers/output_file.hpp"
+#include "writers/output_sink.hpp"
 
 namespace grix {
 
-void write_xd_grid(const ResampledConversion& conversion, OutputFile& file);
+void write_xd_grid(const ResampledConversion& conversion, OutputSink& sink);
 
 }  // namespace grix

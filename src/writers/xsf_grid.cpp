@@ -1,6 +1,7 @@
 #include "writers/xsf_grid.hpp"
 
 #include "common/text.hpp"
+#include "writers/grid_walk.hpp"
 #include "writers/whole_cell_text.hpp"
 
 #include <algorithm>
@@ -61,7 +62,7 @@ std::string grid_header_text(const WholeCell& cell)
 // X fastest, then Y, then Z, each X row ending its last line; the closing planes
 // (point n = points) repeat the values of point 0 along every axis. The walk's planes are
 // Z, its rows Y, its points X, each one more than the cell has.
-void emit_values(const WholeCell& cell, int threads, const TextSink& sink)
+void emit_values(const WholeCell& cell, int threads, OutputSink& sink)
 {
     // Plain names, not a structured binding: the lambda below captures them.
     const int nx = cell.points[0], ny = cell.points[1], nz = cell.points[2];
@@ -69,7 +70,7 @@ void emit_values(const WholeCell& cell, int threads, const TextSink& sink)
     walk.planes = nz + 1;
     walk.rows = ny + 1;
     walk.points = nx + 1;
-    emit_grid_walk(walk, threads, [&](const WalkPiece& piece, std::string& text) {
+    write_grid_walk(sink, walk, threads, [&](const WalkPiece& piece, std::string& text) {
         WalkPiece at = piece;
         for (std::int64_t r = 0; r < piece.rows; ++r, next_row(walk, at)) {
             const float* row = cell.values.data() +
@@ -80,32 +81,29 @@ void emit_values(const WholeCell& cell, int threads, const TextSink& sink)
             if (piece.last == walk.points)
                 append_value_lines(text, row, nx, walk.points, walk.points);
         }
-    }, sink);
+    });
 }
 
-void emit_xsf(const WholeCell& cell, std::string_view title, int threads,
-              const TextSink& sink)
+void emit_xsf(const WholeCell& cell, std::string_view title, int threads, OutputSink& sink)
 {
     check_value_count(cell);
-    TextPieces pieces(sink);
-    pieces.append(structure_text(cell, title));
-    pieces.append(grid_header_text(cell));
-    pieces.flush();
+    sink.append(structure_text(cell, title));
+    sink.append(grid_header_text(cell));
     emit_values(cell, threads, sink);
-    sink("END_DATAGRID_3D\nEND_BLOCK_DATAGRID_3D\n");
+    sink.append("END_DATAGRID_3D\nEND_BLOCK_DATAGRID_3D\n");
 }
 
 }  // namespace
 
-void emit_xsf_grid(const WholeCell& cell, std::string_view title, const TextSink& sink)
+void emit_xsf_grid(const WholeCell& cell, std::string_view title, OutputSink& sink)
 {
     emit_xsf(cell, title, 1, sink);
 }
 
-void write_xsf_grid(const WholeCellConversion& conversion, OutputFile& file)
+void write_xsf_grid(const WholeCellConversion& conversion, OutputSink& sink)
 {
     emit_xsf(conversion.whole_cell, map_title(conversion.map.header), conversion.threads,
-             [&](std::string_view text) { write_output(file, text); });
+             sink);
 }
 
 }  // namespace grix

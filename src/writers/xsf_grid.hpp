@@ -4,19 +4,17 @@
 
 #include "symmetry/whole_cell.hpp"
 #include "writers/conversion.hpp"
-#include "writers/grid_walk.hpp"
-#include "writers/output_file.hpp"
+#include "writers/output_sink.hpp"
 
 #include <string_view>
 
 namespace grix {
 
-// Emits the whole file's text, in pieces of about a MiB or less, to `sink` in order,
-// formatted on the calling thread.
-void emit_xsf_grid(const WholeCell& cell, std::string_view title, const TextSink& sink);
+// Writes the whole file for `cell` to `sink`, formatted on the calling thread.
+void emit_xsf_grid(const WholeCell& cell, std::string_view title, OutputSink& sink);
 
 // The whole cell of the conversion as an ".xsf" file, its densities formatted on the
 // conversion's threads.
-void write_xsf_grid(const WholeCellConversion& conversion, OutputFile& file);
+void write_xsf_grid(const WholeCellConversion& conversion, OutputSink& sink);
 
 }  // namespace grix

@@ -1,6 +1,7 @@
 #include "writers/contour_page.hpp"
 
 #include "support/map_fixture.hpp"
+#include "support/string_sink.hpp"
 
 #include <gtest/gtest.h>
 
@@ -25,12 +26,11 @@ Page render(const MapHeader& header, const MapSections& sections,
 {
     Page page;
     const FourierMap map = make_map(header, sections);
-    emit_contour_page({map, std::move(phase), CUBIC, std::move(atoms)},
-                      [&](std::string_view piece) {
-                          page.text += piece;
-                          page.largest_piece = std::max(page.largest_piece, piece.size());
-                          ++page.pieces;
-                      });
+    StringSink sink;
+    emit_contour_page({map, std::move(phase), CUBIC, std::move(atoms)}, sink);
+    page.text = sink.finish();
+    page.largest_piece = sink.largest_piece;
+    page.pieces = sink.pieces;
     for (std::size_t at = page.text.find("<figure"); at != std::string::npos;) {
         const std::size_t end = page.text.find("</figure>", at);
         page.figures.push_back(page.text.substr(at, end - at));

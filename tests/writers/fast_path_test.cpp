@@ -74,11 +74,13 @@ std::string write_file(const OutputFormat& format, const Conversion& conversion,
     const ScratchDir dir;
     const std::string name = dir.file("run");
     OutputFile file = open_output_file(name, format.mode);
+    FileSink sink(file);
     if (format.resamples())
         std::get<WriteResampled>(format.write)(
-            {conversion, cell, lay_cartesian_grid(cell, conversion.map.geometry)}, file);
+            {conversion, cell, lay_cartesian_grid(cell, conversion.map.geometry)}, sink);
     else
-        std::get<WriteMap>(format.write)(conversion, file);
+        std::get<WriteMap>(format.write)(conversion, sink);
+    sink.flush();
     close_output_file(file);
     return read_file_bytes(name);
 }

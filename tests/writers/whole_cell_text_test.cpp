@@ -4,6 +4,7 @@
 #include "writers/xsf_grid.hpp"
 
 #include "support/scratch_dir.hpp"
+#include "support/string_sink.hpp"
 
 #include <gtest/gtest.h>
 
@@ -43,12 +44,9 @@ struct Emitted {
 template <typename Emit>
 Emitted emit(Emit emit_file, const WholeCell& cell)
 {
-    Emitted emitted;
-    emit_file(cell, "tagged\ncell", [&](std::string_view piece) {
-        emitted.text += piece;
-        emitted.largest_piece = std::max(emitted.largest_piece, piece.size());
-    });
-    return emitted;
+    StringSink sink;
+    emit_file(cell, "tagged\ncell", sink);
+    return {sink.finish(), sink.largest_piece};
 }
 
 // Checks the value lines that follow `header` in `text` up to `tail`: runs of 8 values
@@ -129,8 +127,8 @@ TEST(WholeCellText, LargeGridsComeInPiecesOfAtMostAMiB)
     cell.values.assign(64 * 64 * 64, -1.5f);
     for (const Emitted& file : {emit(grix::emit_gaussian_cube, cell),
                                 emit(grix::emit_xsf_grid, cell)}) {
-        EXPECT_GT(file.text.size(), 3 * grix::TextPieces::PIECE_BYTES);
-        EXPECT_LE(file.largest_piece, grix::TextPieces::PIECE_BYTES);
+        EXPECT_GT(file.text.size(), 3 * grix::OutputSink::CHUNK_BYTES);
+        EXPECT_LE(file.largest_piece, grix::OutputSink::CHUNK_BYTES);
     }
 }
 
@@ -152,7 +150,7 @@ TEST(WholeCellText, RefusesGridsTheValuesDoNotFill)
 // axis of each format (Z for the cube, X for XSF) and along the other.
 TEST(WholeCellText, ThreadsWriteTheBytesOfOneThread)
 {
-    using Emit = void (*)(const WholeCell&, std::string_view, const grix::TextSink&);
+    using Emit = void (*)(const WholeCell&, std::string_view, grix::OutputSink&);
     using Write = grix::WriteWholeCell;
     const std::pair<Emit, Write> FORMATS[] = {{grix::emit_gaussian_cube, grix::write_gaussian_cube},
                                               {grix::emit_xsf_grid, grix::write_xsf_grid}};
@@ -169,13 +167,15 @@ TEST(WholeCellText, ThreadsWriteTheBytesOfOneThread)
             cell.values[n] = static_cast<float>(std::sin(0.37 * static_cast<double>(n)) *
                                                 std::pow(10.0, static_cast<double>(n % 9) - 4));
         for (const auto& [emit_file, write_file] : FORMATS) {
-            std::string one_thread;
-            emit_file(cell, grix::map_title(map.header),
-                      [&](std::string_view piece) { one_thread += piece; });
+            StringSink emitted;
+            emit_file(cell, grix::map_title(map.header), emitted);
+            const std::string& one_thread = emitted.finish();
             for (const int threads : {1, 2, 3}) {
                 const grix::WholeCellConversion conversion{{map, phase, 0, threads}, cell};
                 grix::OutputFile file = grix::open_output_file(name, grix::OutputMode::text);
-                write_file(conversion, file);
+                grix::FileSink sink(file);
+                write_file(conversion, sink);
+                sink.flush();
                 grix::close_output_file(file);
                 EXPECT_TRUE(read_file_bytes(name) == one_thread)
                     << threads << " threads, " << points[0] << " x " << points[1] << " x "

@@ -40,10 +40,12 @@ std::string write_format(const OutputFormat& format, const Conversion& conversio
         dir.emplace();
     const std::string name = dir ? dir->file("out") : path;
     OutputFile file = open_output_file(name, format.mode);
+    FileSink sink(file);
     if (resampled)
-        std::get<WriteResampled>(format.write)(*resampled, file);
+        std::get<WriteResampled>(format.write)(*resampled, sink);
     else
-        std::get<WriteMap>(format.write)(conversion, file);
+        std::get<WriteMap>(format.write)(conversion, sink);
+    sink.flush();
     close_output_file(file);
     return read_file_bytes(name);
 }
