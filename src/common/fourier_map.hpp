@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 
 namespace grix {
 
@@ -77,6 +78,7 @@ public:
     float* data() { return values_.get(); }
     const float* data() const { return values_.get(); }
     std::size_t size() const { return size_; }
+    std::span<const float> all() const { return {data(), size()}; }
 
 private:
     // Frees with the alignment the allocation chose for `size` values.

@@ -50,7 +50,7 @@ void print_grid(std::ostream& out, const MapGeometry& geometry)
 
 void print_values(std::ostream& out, const FourierMap& map)
 {
-    const ValueStatistics values = summarise_values(map);
+    const ValueStatistics values = summarise_values(map.values.all());
     print_to(out, "\nValues          %lld points\n",
              static_cast<long long>(values.finite + values.not_finite));
     print_to(out, "  minimum       %.6g\n", values.minimum);

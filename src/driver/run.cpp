@@ -352,7 +352,7 @@ void list_peaks(Console& console, const RunOptions& options, const FourierMap& m
     const auto count = static_cast<std::size_t>(options.peak_count);
     print_peak_table(console.out, drop_symmetry_repeats(extremes.maxima, symmetry, steps, count),
                      drop_symmetry_repeats(extremes.minima, symmetry, steps, count),
-                     summarise_values(map).rms, cell);
+                     summarise_values(map.values.all()).rms, cell);
 }
 
 }  // namespace

@@ -5,35 +5,37 @@
 
 namespace grix {
 
-ValueStatistics summarise_values(const FourierMap& map)
+ValueStatistics summarise_values(std::span<const float> values)
 {
     ValueStatistics statistics;
     double sum = 0;
-    auto each_value = [&](auto&& take) {
-        for (std::size_t n = 0; n < map.values.size(); ++n)
-            take(static_cast<double>(map.values.data()[n]));
-    };
-    each_value([&](double value) {
+    double squares_about_zero = 0;
+    for (const float single : values) {
+        const double value = single;
         if (!std::isfinite(value)) {
             ++statistics.not_finite;
-            return;
+            continue;
         }
         statistics.minimum = statistics.finite == 0 ? value : std::min(statistics.minimum, value);
         statistics.maximum = statistics.finite == 0 ? value : std::max(statistics.maximum, value);
         sum += value;
+        squares_about_zero += value * value;
         ++statistics.finite;
-    });
+    }
     if (statistics.finite == 0)
         return statistics;
-    statistics.mean = sum / static_cast<double>(statistics.finite);
+    const auto finite = static_cast<double>(statistics.finite);
+    statistics.mean = sum / finite;
+    statistics.rms_about_zero = std::sqrt(squares_about_zero / finite);
     // A second pass about the mean: the sum of squares less the squared sum would lose
     // the spread of a map whose values sit far from 0.
     double squares = 0;
-    each_value([&](double value) {
+    for (const float single : values) {
+        const double value = single;
         if (std::isfinite(value))
             squares += (value - statistics.mean) * (value - statistics.mean);
-    });
-    statistics.rms = std::sqrt(squares / static_cast<double>(statistics.finite));
+    }
+    statistics.rms = std::sqrt(squares / finite);
     return statistics;
 }
 

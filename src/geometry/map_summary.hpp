@@ -7,18 +7,21 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace grix {
 
-// Over the finite values of the grid; all 0 when there is none.
+// Over the finite values; all 0 when there is none. Every sum runs in double, in the
+// values' order, so each figure is the same wherever it is asked for.
 struct ValueStatistics {
     std::int64_t finite = 0;
     std::int64_t not_finite = 0;  // NaN or infinite, left out of the rest
     double minimum = 0, maximum = 0, mean = 0;
-    double rms = 0;  // root-mean-square deviation from the mean
+    double rms = 0;             // root-mean-square deviation from the mean
+    double rms_about_zero = 0;  // root-mean-square deviation from 0
 };
 
-ValueStatistics summarise_values(const FourierMap& map);
+ValueStatistics summarise_values(std::span<const float> values);
 
 // One direction of the grid (across, down, section) in the cell.
 struct DirectionExtent {

@@ -4,6 +4,7 @@
 #include "common/fatal.hpp"
 #include "common/printf_text.hpp"
 #include "geometry/grid.hpp"
+#include "geometry/map_summary.hpp"
 #include "symmetry/whole_cell.hpp"
 
 #include <algorithm>
@@ -61,6 +62,8 @@ Ccp4Grid describe_cell_grid(const WholeCell& cell)
     return grid;
 }
 
+// Range, mean and spread of the finite densities written, which NaN or an infinity
+// would otherwise swamp; all zero when there are none.
 struct DensityStats {
     float min = 0;
     float max = 0;
@@ -68,31 +71,11 @@ struct DensityStats {
     float rms = 0;  // root-mean-square deviation from the mean
 };
 
-// Range, mean and spread of the finite densities written, which NaN or an infinity
-// would otherwise swamp; all zero when there are none.
 DensityStats measure_densities(const Ccp4Grid& grid)
 {
-    DensityStats stats;
-    double count = 0;
-    double sum = 0;
-    for (const float value : grid.values) {
-        if (!std::isfinite(value))
-            continue;
-        stats.min = count == 0 ? value : std::min(stats.min, value);
-        stats.max = count == 0 ? value : std::max(stats.max, value);
-        sum += value;
-        ++count;
-    }
-    if (count == 0)
-        return stats;
-    const double mean = sum / count;
-    double squares = 0;
-    for (const float value : grid.values)
-        if (std::isfinite(value))
-            squares += (value - mean) * (value - mean);
-    stats.mean = static_cast<float>(mean);
-    stats.rms = static_cast<float>(std::sqrt(squares / count));
-    return stats;
+    const ValueStatistics values = summarise_values(grid.values);
+    return {static_cast<float>(values.minimum), static_cast<float>(values.maximum),
+            static_cast<float>(values.mean), static_cast<float>(values.rms)};
 }
 
 // "grix: " and the map's title, blank-padded to one 80-character label.

@@ -2,7 +2,7 @@
 // that maps of any scale show their features alike.
 #pragma once
 
-#include "common/fourier_map.hpp"
+#include "geometry/map_summary.hpp"
 
 #include <cstddef>
 #include <string>
@@ -13,23 +13,14 @@ namespace grix {
 // Contour levels per sign at most; more multiples of the rms are thinned evenly.
 inline constexpr int MAX_LEVELS_PER_SIGN = 12;
 
-struct MapStats {
-    double rms = 0;  // root-mean-square deviation from zero
-    double low = 0;
-    double high = 0;
-};
-
 struct Level {
     int multiple;  // of the rms; never zero
     double value;
 };
 
-// The finite values of the map.
-MapStats measure_map(const MapValues& values);
-
-// +-1, 2, 3, ... rms out to the extremes; a side with more than MAX_LEVELS_PER_SIGN
+// +-1, 2, 3, ... rms (about zero) out to the extremes; a side with more than MAX_LEVELS_PER_SIGN
 // multiples takes every step-th of them. Negative levels first.
-std::vector<Level> choose_levels(const MapStats& stats);
+std::vector<Level> choose_levels(const ValueStatistics& stats);
 
 // "+2σ", "−3σ": a level's name.
 std::string format_multiple(int multiple);

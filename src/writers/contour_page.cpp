@@ -90,11 +90,11 @@ void emit_head(OutputSink& page, const std::string& title)
         "</style></head><body>\n");
 }
 
-void emit_legend(OutputSink& page, const std::vector<Level>& levels, const MapStats& stats)
+void emit_legend(OutputSink& page, const std::vector<Level>& levels, const ValueStatistics& stats)
 {
-    std::string text = "<p>\u03c3 = " + format_number(stats.rms, 4) +
-                       " (rms deviation from 0); values from " + format_number(stats.low, 4) +
-                       " to " + format_number(stats.high, 4) + "</p>\n<p class=\"legend\">";
+    std::string text = "<p>\u03c3 = " + format_number(stats.rms_about_zero, 4) +
+                       " (rms deviation from 0); values from " + format_number(stats.minimum, 4) +
+                       " to " + format_number(stats.maximum, 4) + "</p>\n<p class=\"legend\">";
     if (levels.empty())
         text += "No contours: the map has no spread about zero.";
     for (const Level& level : levels)
@@ -154,7 +154,7 @@ void emit_contour_page(const ContourPageInput& input, OutputSink& page)
 {
     const MapHeader& header = input.map.header;
     const MapLayout layout = describe_layout(input.map.geometry);
-    const MapStats stats = measure_map(input.map.values);
+    const ValueStatistics stats = summarise_values(input.map.values.all());
     const std::vector<Level> levels = choose_levels(stats);
     const std::vector<int> drawn = choose_sections(layout.count);
     const PlotFrame frame = plan_frame(layout, input.cell);
