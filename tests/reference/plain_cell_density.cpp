@@ -2,6 +2,8 @@
 
 #include "geometry/grid.hpp"
 
+#include <gemmi/symmetry.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -20,21 +22,19 @@ std::int64_t modulo(std::int64_t value, std::int64_t modulus)
     return remainder < 0 ? remainder + modulus : remainder;
 }
 
-std::optional<IntRotation> invert(const IntRotation& r)
+// The inverse of a space group's rotation (determinant +-1), by gemmi.
+IntRotation invert(const IntRotation& r)
 {
-    IntRotation inverse{};
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            inverse[j][i] = r[(i + 1) % 3][(j + 1) % 3] * r[(i + 2) % 3][(j + 2) % 3] -
-                            r[(i + 1) % 3][(j + 2) % 3] * r[(i + 2) % 3][(j + 1) % 3];
-    const int determinant =
-        r[0][0] * inverse[0][0] + r[0][1] * inverse[1][0] + r[0][2] * inverse[2][0];
-    if (determinant != 1 && determinant != -1)
-        return std::nullopt;
-    for (auto& row : inverse)
-        for (int& value : row)
-            value *= determinant;
-    return inverse;
+    gemmi::Op op;
+    for (std::size_t i = 0; i < 3; ++i)
+        for (std::size_t j = 0; j < 3; ++j)
+            op.rot[i][j] = r[i][j] * gemmi::Op::DEN;
+    const gemmi::Op inverse = op.inverse();
+    IntRotation result{};
+    for (std::size_t i = 0; i < 3; ++i)
+        for (std::size_t j = 0; j < 3; ++j)
+            result[i][j] = inverse.rot[i][j] / gemmi::Op::DEN;
+    return result;
 }
 
 bool whole_on(const IntRotation& r, const Index3& n)
@@ -159,8 +159,8 @@ CellDensity plain_complete_cell(const FourierMap& fourier, const SpaceGroup& gro
     std::vector<bool> covered(density.values.size(), false);
     for (const bool exact : {true, false})
         for (const SymmetryOp& op : group.ops) {
-            const std::optional<IntRotation> inverse = invert(op.rotation);
-            if (!inverse || on_grid(op, *inverse, n) != exact)
+            const IntRotation inverse = invert(op.rotation);
+            if (on_grid(op, inverse, n) != exact)
                 continue;
             std::size_t index = 0;
             for (std::int64_t z = 0; z < n[2]; ++z)
@@ -169,8 +169,8 @@ CellDensity plain_complete_cell(const FourierMap& fourier, const SpaceGroup& gro
                         if (covered[index])
                             continue;
                         const std::optional<float> value =
-                            exact ? map.exact_source(op, *inverse, {x, y, z})
-                                  : map.interpolated_source(op, *inverse, {x, y, z});
+                            exact ? map.exact_source(op, inverse, {x, y, z})
+                                  : map.interpolated_source(op, inverse, {x, y, z});
                         if (value) {
                             density.values[index] = *value;
                             covered[index] = true;
