@@ -259,15 +259,4 @@ void trace_contours(const float* values, int columns, int rows, double level,
             return;
 }
 
-std::vector<ContourPath> trace_contours(const float* values, int columns, int rows,
-                                        double level)
-{
-    std::vector<ContourPath> paths;
-    trace_contours(values, columns, rows, level, [&](const ContourPath& path) {
-        paths.push_back(path);
-        return true;
-    });
-    return paths;
-}
-
 }  // namespace grix

@@ -22,13 +22,9 @@ struct ContourPath {
 // that coincide (a path through a grid point at the level) are kept once, and paths
 // shrunk to a single point are left out. Open paths come first, in the order of the first
 // cell (row by row) that holds one of their two ends, each traced from there; then the
-// loops in the order of their first cell.
-std::vector<ContourPath> trace_contours(const float* values, int columns, int rows,
-                                        double level);
-
-// The same paths in the same order handed to `take` one at a time, until it returns
-// false. Apart from the paths, the memory taken grows with the number of cells the
-// contours cross and with the columns, not with the section's points.
+// loops in the order of their first cell. The paths are handed to `take` one at a time,
+// until it returns false. Apart from the paths, the memory taken grows with the number
+// of cells the contours cross and with the columns, not with the section's points.
 void trace_contours(const float* values, int columns, int rows, double level,
                     const std::function<bool(const ContourPath&)>& take);
 

@@ -69,10 +69,12 @@ AxisGrid view_by_axis(const FourierMap& fourier)
 {
     const MapGeometry& geometry = fourier.geometry;
     const std::array<int, 3>& axes = geometry.axes();
+    // Refuses a cell too large to complete.
+    const std::array<int, 3> points_per_cell = count_cell_points(geometry);
     AxisGrid map{};
     for (std::size_t d = 0; d < 3; ++d) {
         const auto axis = static_cast<std::size_t>(axes[d]);
-        map.points_per_cell[axis] = geometry.divisions[d];
+        map.points_per_cell[axis] = points_per_cell[axis];
         map.origin[axis] = geometry.origin[d];
         map.extent[axis] = geometry.points[d];
         map.direction[axis] = static_cast<int>(d);
@@ -86,7 +88,6 @@ AxisGrid view_by_axis(const FourierMap& fourier)
                                  : d == 1 ? geometry.points[0]
                                           : static_cast<std::int64_t>(map.section_length);
     }
-    count_cell_points(geometry);  // refuses a cell too large to complete
     return map;
 }
 

@@ -9,8 +9,19 @@
 namespace {
 
 using grix::ContourPath;
-using grix::trace_contours;
 using Point = std::array<double, 2>;
+
+// Every path of the level, in the tracer's order.
+std::vector<ContourPath> trace_contours(const float* values, int columns, int rows,
+                                        double level)
+{
+    std::vector<ContourPath> paths;
+    grix::trace_contours(values, columns, rows, level, [&](const ContourPath& path) {
+        paths.push_back(path);
+        return true;
+    });
+    return paths;
+}
 
 const float NaN = std::numeric_limits<float>::quiet_NaN();
 
