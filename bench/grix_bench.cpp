@@ -89,10 +89,10 @@ BenchMap make_map(int n, int msect)
     map.header.msect = msect;
     map.header.nrho = n * n;
     map.geometry = lay_map_geometry(map.header);
-    map.values = MapValues(map.geometry.total_points());
+    map.values = MapValues(map.geometry.section_points(), static_cast<std::size_t>(n));
     const double turn = 2 * 3.14159265358979 / n;
     for (int k = 0; k < n; ++k) {
-        float* values = map.values.data() + map.geometry.index(0, 0, static_cast<std::size_t>(k));
+        float* values = map.values.section(static_cast<std::size_t>(k));
         for (int j = 0; j < n; ++j) {
             for (int i = 0; i < n; ++i) {
                 const double rho = 180 * std::sin(2 * turn * i) * std::cos(3 * turn * j) *

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 using namespace grix;
 
@@ -42,7 +43,8 @@ Phase first_phase(const std::string& expnam)
     std::optional<InputFile> file = open_first(exp_file_candidates(expnam), failures);
     if (!file)
         return {};
-    const std::vector<Phase> phases = read_exp_file(file->stream);
+    std::istringstream text(read_whole_file(*file));
+    const std::vector<Phase> phases = read_exp_file(text);
     return phases.empty() ? Phase{} : phases.front();
 }
 

@@ -59,35 +59,74 @@ struct MapGeometry {
     {
         return section_points() * static_cast<std::size_t>(points[2]);
     }
-    // Where point (across, down, section) sits among the values.
-    std::size_t index(std::size_t across, std::size_t down, std::size_t section) const
-    {
-        return across + static_cast<std::size_t>(points[0]) * down + section_points() * section;
-    }
 };
 
-// The grid's values in one block: across fastest, then down, then section, with no
-// gaps between sections.
+// Values held section by section without owning them: `sections` runs of
+// `section_points` values, each run starting `stride` values after the one before. One
+// contiguous block is a single run.
+struct SectionedValues {
+    const float* first = nullptr;
+    std::size_t section_points = 0;
+    std::size_t sections = 0;
+    std::size_t stride = 0;
+
+    SectionedValues() = default;
+    SectionedValues(const float* first_value, std::size_t points, std::size_t count,
+                    std::size_t step)
+        : first(first_value), section_points(points), sections(count), stride(step)
+    {
+    }
+    // Not explicit: a block is one run wherever runs are asked for.
+    SectionedValues(std::span<const float> block)
+        : first(block.data()), section_points(block.size()), sections(1), stride(block.size())
+    {
+    }
+
+    std::span<const float> section(std::size_t k) const
+    {
+        return {first + k * stride, section_points};
+    }
+    std::size_t size() const { return section_points * sections; }
+};
+
+// The grid's values, section by section, across fastest then down within a section.
+// The sections are either one block of their own, one after another, or read in place
+// from the map file, where two words separate one section from the next: the values
+// keep alive whatever holds them.
 class MapValues {
 public:
     MapValues() = default;
-    // `count` values, not initialised, on a cache line, or on a 2 MiB page for a large
-    // map. Fails with std::bad_alloc.
-    explicit MapValues(std::size_t count);
+    // `sections` sections of `section_points` values in one block, not initialised.
+    // Fails with std::bad_alloc.
+    MapValues(std::size_t section_points, std::size_t sections);
+    // Sections held by `storage`, section k's first value at first + k * stride.
+    MapValues(std::shared_ptr<void> storage, float* first, std::size_t section_points,
+              std::size_t sections, std::size_t stride)
+        : storage_(std::move(storage)), first_(first), section_points_(section_points),
+          sections_(sections), stride_(stride)
+    {
+    }
+    // One owner for the values: a copy would share what one of them may change.
+    MapValues(const MapValues&) = delete;
+    MapValues& operator=(const MapValues&) = delete;
+    MapValues(MapValues&&) = default;
+    MapValues& operator=(MapValues&&) = default;
 
-    float* data() { return values_.get(); }
-    const float* data() const { return values_.get(); }
-    std::size_t size() const { return size_; }
-    std::span<const float> all() const { return {data(), size()}; }
+    float* section(std::size_t k) { return first_ + k * stride_; }
+    const float* section(std::size_t k) const { return first_ + k * stride_; }
+    std::size_t section_points() const { return section_points_; }
+    std::size_t sections() const { return sections_; }
+    // Values from the start of one section to the start of the next.
+    std::size_t stride() const { return stride_; }
+    std::size_t size() const { return section_points_ * sections_; }
+    SectionedValues all() const { return {first_, section_points_, sections_, stride_}; }
 
 private:
-    // Frees with the alignment the allocation chose for `size` values.
-    struct Release {
-        std::size_t size;
-        void operator()(float* values) const;
-    };
-    std::unique_ptr<float[], Release> values_;
-    std::size_t size_ = 0;
+    std::shared_ptr<void> storage_;
+    float* first_ = nullptr;
+    std::size_t section_points_ = 0;
+    std::size_t sections_ = 0;
+    std::size_t stride_ = 0;
 };
 
 struct FourierMap {
@@ -96,9 +135,15 @@ struct FourierMap {
     MapValues values;
 
     // Section k's values, across fastest.
-    const float* section(std::size_t k) const
+    const float* section(std::size_t k) const { return values.section(k); }
+    // The value at point (across, down, section).
+    float at(std::size_t across, std::size_t down, std::size_t section) const
     {
-        return values.data() + k * geometry.section_points();
+        return values.section(section)[across + static_cast<std::size_t>(geometry.points[0]) * down];
+    }
+    float& at(std::size_t across, std::size_t down, std::size_t section)
+    {
+        return values.section(section)[across + static_cast<std::size_t>(geometry.points[0]) * down];
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "common/fatal.hpp"
 #include "driver/conversation.hpp"
+#include "driver/signals.hpp"
 #include "geometry/map_summary.hpp"
 #include "readers/exp_file.hpp"
 #include "readers/exp_records.hpp"
@@ -13,6 +14,7 @@
 #include <iterator>
 #include <numeric>
 #include <ostream>
+#include <sstream>
 
 namespace grix {
 namespace {
@@ -77,6 +79,7 @@ FourierMap read_map(const RunOptions& options, Console& console, InputNames& inp
         throw FatalError("Could not find Fourier map file.\n" + list_failures(failures));
     inputs.push_back(file->name);
     MapFileStart start = read_map_header(std::move(*file));
+    note_mapped_map_file(start.file.name);
     if (options.show_header)
         print_map_header(console, start.header, start.record_size);
     FourierMap map = read_map_sections(start);
@@ -99,7 +102,8 @@ std::vector<Phase> read_phases(const RunOptions& options, Console& console, Inpu
         return {};
     }
     inputs.push_back(file->name);
-    std::vector<Phase> phases = read_exp_file(file->stream);
+    std::istringstream text(read_whole_file(*file));
+    std::vector<Phase> phases = read_exp_file(text);
     if (!options.batch || phases.empty())
         print_to(says, "Number of phases found in EXP file: %zu\n", phases.size());
     if (phases.empty()) {

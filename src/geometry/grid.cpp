@@ -123,9 +123,9 @@ DensityGrid prepare_density_grid(const Cell& cell, const FourierMap& map)
             grid.spans[d].push_back({low, width, 1.0 / width});
         }
     }
-    grid.values = map.values.data();
+    grid.values = map.section(0);
     grid.row_length = static_cast<std::size_t>(geometry.points[0]);
-    grid.section_length = geometry.section_points();
+    grid.section_length = map.values.stride();
     return grid;
 }
 

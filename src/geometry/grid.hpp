@@ -85,7 +85,7 @@ struct DensityGrid {
     std::array<std::vector<GridSpan>, 3> spans;  // per direction and cell index
     const float* values;                         // the map's, section after section
     std::size_t row_length;                      // points across
-    std::size_t section_length;                  // points in a section
+    std::size_t section_length;                  // values from one section to the next
 };
 
 // float(numerator / denominator), the double quotient rounded once more to float, as an

@@ -5,23 +5,29 @@
 
 namespace grix {
 
-ValueStatistics summarise_values(std::span<const float> values)
+ValueStatistics summarise_values(SectionedValues runs)
 {
+    // Every value in order, run after run.
+    auto each_value = [&runs](auto&& take) {
+        for (std::size_t k = 0; k < runs.sections; ++k)
+            for (const float single : runs.section(k))
+                take(single);
+    };
     ValueStatistics statistics;
     double sum = 0;
     double squares_about_zero = 0;
-    for (const float single : values) {
+    each_value([&](float single) {
         const double value = single;
         if (!std::isfinite(value)) {
             ++statistics.not_finite;
-            continue;
+            return;
         }
         statistics.minimum = statistics.finite == 0 ? value : std::min(statistics.minimum, value);
         statistics.maximum = statistics.finite == 0 ? value : std::max(statistics.maximum, value);
         sum += value;
         squares_about_zero += value * value;
         ++statistics.finite;
-    }
+    });
     if (statistics.finite == 0)
         return statistics;
     const auto finite = static_cast<double>(statistics.finite);
@@ -30,11 +36,11 @@ ValueStatistics summarise_values(std::span<const float> values)
     // A second pass about the mean: the sum of squares less the squared sum would lose
     // the spread of a map whose values sit far from 0.
     double squares = 0;
-    for (const float single : values) {
+    each_value([&](float single) {
         const double value = single;
         if (std::isfinite(value))
             squares += (value - statistics.mean) * (value - statistics.mean);
-    }
+    });
     statistics.rms = std::sqrt(squares / finite);
     return statistics;
 }

@@ -21,7 +21,7 @@ struct ValueStatistics {
     double rms_about_zero = 0;  // root-mean-square deviation from 0
 };
 
-ValueStatistics summarise_values(std::span<const float> values);
+ValueStatistics summarise_values(SectionedValues values);
 
 // One direction of the grid (across, down, section) in the cell.
 struct DirectionExtent {

@@ -40,9 +40,8 @@ struct GridValues {
 
     double at(std::int64_t across, std::int64_t down, std::int64_t section) const
     {
-        return map.values.data()[map.geometry.index(static_cast<std::size_t>(across),
-                                                    static_cast<std::size_t>(down),
-                                                    static_cast<std::size_t>(section))];
+        return map.at(static_cast<std::size_t>(across), static_cast<std::size_t>(down),
+                      static_cast<std::size_t>(section));
     }
     std::int64_t order(std::int64_t across, std::int64_t down, std::int64_t section) const
     {

@@ -6,21 +6,18 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <new>
-#include <vector>
 
 namespace grix {
 namespace {
 
 // Record 1: phase (66), title (66), maptyp (4), seven cell reals; the zero padding
 // after them runs up to the record length.
-constexpr std::streamoff FIRST_RECORD_FIELDS = 164;
-// Record 2: nxyzi, nxyzo, nxyzt, msect, nrho, rmax, rmin, srho.
-constexpr int SECOND_RECORD_WORDS = 14;
+constexpr std::size_t FIRST_RECORD_FIELDS = 164;
 
 // Per msect (1, 2, 3): the fractional axis of the across, down and section directions.
 constexpr std::array<std::array<int, 3>, 3> DIRECTION_AXES = {{
@@ -29,84 +26,73 @@ constexpr std::array<std::array<int, 3>, 3> DIRECTION_AXES = {{
     {0, 1, 2},  // across x, down y, section z
 }};
 
-// Reads up to `size` bytes; returns how many arrived.
-std::streamsize read_bytes(std::ifstream& file, void* data, std::streamsize size)
-{
-    file.read(static_cast<char*>(data), size);
-    return file.gcount();
-}
-
 void copy_text(char* field, const unsigned char* bytes, std::size_t width)
 {
     std::copy(bytes, bytes + width, field);
     field[width] = '\0';
 }
 
-// The first record's texts and cell. A file too short for them holds no grid words
-// either, which the search for record 2 reports.
-void read_first_record(MapFileStart& file, MapHeader& header)
+// The 4-byte word at `offset`, 0 past the end of the file.
+std::uint32_t word_at(const FileBytes& bytes, std::size_t offset)
 {
-    unsigned char bytes[FIRST_RECORD_FIELDS] = {};
-    read_bytes(file.stream, bytes, FIRST_RECORD_FIELDS);
-    copy_text(header.phase, bytes, 66);
-    copy_text(header.title, bytes + 66, 66);
-    copy_text(header.maptyp, bytes + 132, 4);
+    return offset + 4 <= bytes.size ? decode_le32(bytes.data + offset) : 0;
+}
+
+// The first record's texts and cell; what lies past the end of the file reads as 0. A
+// file too short for them holds no grid words either, which the search for record 2
+// reports.
+void read_first_record(const FileBytes& bytes, MapHeader& header)
+{
+    unsigned char fields[FIRST_RECORD_FIELDS] = {};
+    std::copy_n(bytes.data, std::min(bytes.size, FIRST_RECORD_FIELDS), fields);
+    copy_text(header.phase, fields, 66);
+    copy_text(header.title, fields + 66, 66);
+    copy_text(header.maptyp, fields + 132, 4);
     for (int i = 0; i < 7; ++i)
-        header.cell[i] = decode_float32(bytes + 136 + 4 * i);
+        header.cell[i] = decode_float32(fields + 136 + 4 * i);
 }
 
 // The record length is not stated: the first record is padded with zero words, and
 // the first non-zero word, nxyzi[0], opens the second record. A record length beyond
 // int is taken as no data, as is a file that ends first.
-std::streamoff find_record_size(MapFileStart& file)
+std::size_t find_record_size(const FileBytes& bytes)
 {
-    constexpr std::streamoff LONGEST_RECORD = INT_MAX;
-    constexpr std::streamsize CHUNK = 1 << 16;
-    static_assert(CHUNK % 4 == 0, "words must not straddle chunks");
-    std::vector<unsigned char> chunk(CHUNK);
-    std::streamoff offset = FIRST_RECORD_FIELDS;
-    file.stream.clear();
-    file.stream.seekg(offset);
-    for (;;) {
-        const std::streamsize got = read_bytes(file.stream, chunk.data(), CHUNK);
-        for (std::streamsize at = 0; at + 4 <= got && offset <= LONGEST_RECORD; at += 4, offset += 4) {
-            if (decode_le32(chunk.data() + at) != 0)
-                return offset;
-        }
-        if (got < CHUNK || offset > LONGEST_RECORD)
-            throw FatalError("Error reading Fourier map file; no data found.\n");
+    constexpr std::size_t LONGEST_RECORD = INT_MAX;
+    for (std::size_t offset = FIRST_RECORD_FIELDS;
+         offset + 4 <= bytes.size && offset <= LONGEST_RECORD; offset += 4) {
+        if (decode_le32(bytes.data + offset) != 0)
+            return offset;
     }
+    throw FatalError("Error reading Fourier map file; no data found.\n");
 }
 
-// The grid words of record 2. Words past the end of the file stay 0; the soundness
+// The grid words of record 2: nxyzi, nxyzo, nxyzt, msect, nrho, rmax, rmin, srho. Words past the end of the file stay 0; the soundness
 // checks refuse such a file after the dump has shown what was read.
-void read_second_record(MapFileStart& file, std::streamoff record_size, MapHeader& header)
+void read_second_record(const FileBytes& bytes, std::size_t record_size, MapHeader& header)
 {
-    unsigned char bytes[4 * SECOND_RECORD_WORDS] = {};
-    file.stream.clear();
-    file.stream.seekg(record_size);
-    read_bytes(file.stream, bytes, sizeof bytes);
+    auto word = [&](int n) { return word_at(bytes, record_size + 4 * static_cast<std::size_t>(n)); };
     std::int32_t* triples[] = {header.nxyzi, header.nxyzo, header.nxyzt};
     for (int t = 0; t < 3; ++t)
         for (int d = 0; d < 3; ++d)
-            triples[t][d] = decode_int32(bytes + 4 * (3 * t + d));
-    header.msect = decode_int32(bytes + 36);
-    header.nrho = decode_int32(bytes + 40);
-    header.rmax = decode_float32(bytes + 44);
-    header.rmin = decode_float32(bytes + 48);
-    header.srho = decode_float32(bytes + 52);
+            triples[t][d] = static_cast<std::int32_t>(word(3 * t + d));
+    header.msect = static_cast<std::int32_t>(word(9));
+    header.nrho = static_cast<std::int32_t>(word(10));
+    header.rmax = std::bit_cast<float>(word(11));
+    header.rmin = std::bit_cast<float>(word(12));
+    header.srho = std::bit_cast<float>(word(13));
 }
 
-// Everything later stages trust about the grid, checked before any section memory is
-// taken: a hostile header may not claim more memory than the file's bytes justify, and
-// every section must hold its full across x down points.
-void check_header(const MapFileStart& file, const MapHeader& header, std::streamoff record_size)
+// Everything later stages trust about the grid, checked before any value is taken: a
+// hostile header may not claim more values than the file's bytes hold, and every
+// section must hold its full across x down points.
+void check_header(const MapFileStart& file)
 {
-    const char* name = file.name.c_str();
+    const MapHeader& header = file.header;
+    const char* name = file.file.name.c_str();
     // A second record cut short leaves its missing words 0: say so, rather than refuse
     // the values that were never read.
-    const std::streamoff sections_start = 2 * record_size;
-    if (file.size < sections_start)
+    const std::size_t sections_start = 2 * file.record_size;
+    if (file.bytes.size < sections_start)
         throw FatalError(printf_text("Error reading Fourier map file %s; the file ends inside its "
                                 "second record.\n", name));
     const std::int32_t* nxyzt = header.nxyzt;
@@ -130,7 +116,7 @@ void check_header(const MapFileStart& file, const MapHeader& header, std::stream
                                 "the %lld points of a section.\n", name, header.nrho, points));
     // Every section's values, and the two tail words of all but the last, counted in
     // words so the product cannot overflow.
-    const auto available_words = static_cast<std::uint64_t>(file.size - sections_start) / 4;
+    const std::uint64_t available_words = (file.bytes.size - sections_start) / 4;
     const std::uint64_t needed_words =
         static_cast<std::uint64_t>(nxyzt[2] - 1) * (static_cast<std::uint64_t>(header.nrho) + 2) +
         static_cast<std::uint64_t>(header.nrho);
@@ -139,39 +125,24 @@ void check_header(const MapFileStart& file, const MapHeader& header, std::stream
                                 "%d sections of %d values.\n", name, nxyzt[2], header.nrho));
 }
 
-MapValues allocate_values(const MapGeometry& geometry)
+// The sections' grid values where they lie: each section's nrho values are followed by
+// two tail words, and the values beyond the grid up to nrho are passed over. The bytes
+// are little-endian words; a host of the other order turns them in place.
+MapValues take_values(MapFileStart& file, const MapGeometry& geometry)
 {
-    try {
-        return MapValues(geometry.total_points());
-    } catch (const std::bad_alloc&) {
-        throw FatalError("Error allocating memory for Fourier sections.\n");
+    const std::size_t points = geometry.section_points();
+    const auto sections = static_cast<std::size_t>(geometry.points[2]);
+    const std::size_t stride = static_cast<std::size_t>(file.header.nrho) + 2;
+    // The record size is a whole number of words, so the values lie on a 4-byte boundary.
+    auto* first = reinterpret_cast<float*>(file.bytes.data + 2 * file.record_size);
+    if constexpr (std::endian::native != std::endian::little) {
+        for (std::size_t k = 0; k < sections; ++k) {
+            float* section = first + k * stride;
+            for (std::size_t i = 0; i < points; ++i)
+                section[i] = decode_float32(reinterpret_cast<unsigned char*>(section + i));
+        }
     }
-}
-
-// Each section's grid values arrive with one bulk read into their place in the block and
-// are then decoded in place; the values beyond the grid up to nrho and the two tail words
-// after them are skipped.
-void read_values(MapFileStart& file, const MapHeader& header, MapValues& values)
-{
-    const std::size_t points =
-        static_cast<std::size_t>(header.nxyzt[0]) * static_cast<std::size_t>(header.nxyzt[1]);
-    const auto skipped = static_cast<std::streamoff>(
-        4 * (static_cast<std::uint64_t>(header.nrho) - points + 2));
-    file.stream.clear();
-    file.stream.seekg(2 * file.record_size);
-    for (std::size_t k = 0; k < static_cast<std::size_t>(header.nxyzt[2]); ++k) {
-        float* section = values.data() + k * points;
-        const auto wanted = static_cast<std::streamsize>(4 * points);
-        // The size was checked: a file that comes up short changed while it was read.
-        if (read_bytes(file.stream, section, wanted) != wanted)
-            throw FatalError(printf_text("Error reading Fourier map file %s; it ended early, "
-                                         "changed while it was read.\n",
-                                         file.name.c_str()));
-        auto* bytes = reinterpret_cast<unsigned char*>(section);
-        for (std::size_t i = 0; i < points; ++i)
-            section[i] = decode_float32(bytes + 4 * i);
-        file.stream.seekg(skipped, std::ios::cur);
-    }
+    return MapValues(file.bytes.storage, first, points, sections, stride);
 }
 
 }  // namespace
@@ -179,16 +150,15 @@ void read_values(MapFileStart& file, const MapHeader& header, MapValues& values)
 MapFileStart read_map_header(InputFile file)
 {
     MapFileStart start;
-    start.name = std::move(file.name);
-    start.stream = std::move(file.stream);
-    // A file whose size cannot be told (a directory, say) reads as empty.
-    start.stream.seekg(0, std::ios::end);
-    start.size = std::max<std::streamoff>(start.stream.tellg(), 0);
-    start.stream.clear();
-    start.stream.seekg(0);
-    read_first_record(start, start.header);
-    start.record_size = find_record_size(start);
-    read_second_record(start, start.record_size, start.header);
+    start.file = std::move(file);
+    try {
+        start.bytes = take_file_bytes(start.file);
+    } catch (const std::bad_alloc&) {
+        throw FatalError("Error allocating memory for Fourier sections.\n");
+    }
+    read_first_record(start.bytes, start.header);
+    start.record_size = find_record_size(start.bytes);
+    read_second_record(start.bytes, start.record_size, start.header);
     return start;
 }
 
@@ -207,18 +177,27 @@ MapGeometry lay_map_geometry(const MapHeader& header)
 
 FourierMap read_map_sections(MapFileStart& file)
 {
-    check_header(file, file.header, file.record_size);
+    check_header(file);
+    // A file cut short since its bytes were taken would read as zeros where it was cut.
+    if (!keeps_its_length(file.file, file.bytes))
+        throw FatalError(printf_text("Error reading Fourier map file %s; it ended early, "
+                                     "changed while it was read.\n",
+                                     file.file.name.c_str()));
     FourierMap map{file.header, lay_map_geometry(file.header), {}};
-    map.values = allocate_values(map.geometry);
-    read_values(file, map.header, map.values);
+    map.values = take_values(file, map.geometry);
     return map;
 }
 
 std::uint64_t count_non_finite_values(const FourierMap& map)
 {
-    const float* values = map.values.data();
-    return static_cast<std::uint64_t>(std::count_if(
-        values, values + map.values.size(), [](float value) { return !std::isfinite(value); }));
+    std::uint64_t count = 0;
+    for (std::size_t k = 0; k < map.values.sections(); ++k) {
+        const float* values = map.values.section(k);
+        count += static_cast<std::uint64_t>(
+            std::count_if(values, values + map.values.section_points(),
+                          [](float value) { return !std::isfinite(value); }));
+    }
+    return count;
 }
 
 }  // namespace grix

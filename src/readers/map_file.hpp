@@ -5,23 +5,22 @@
 #include "common/fourier_map.hpp"
 #include "readers/input_file.hpp"
 
+#include <cstddef>
 #include <cstdint>
-#include <fstream>
 #include <string>
 
 namespace grix {
 
-// An open map file whose two header records have been read; the sections follow.
+// A map file's bytes whose two header records have been read; the sections follow.
 struct MapFileStart {
-    std::string name;
-    std::ifstream stream;
-    std::streamoff size = 0;
+    InputFile file;  // kept open: its length is checked before its values are taken
+    FileBytes bytes;
     MapHeader header;
-    std::streamoff record_size = 0;
+    std::size_t record_size = 0;
 };
 
-// Reads the header records. The header is not checked yet, so that it can be shown as
-// read; a file without a second record ends the run.
+// Takes the file's bytes and reads the header records. The header is not checked yet,
+// so that it can be shown as read; a file without a second record ends the run.
 MapFileStart read_map_header(InputFile file);
 
 // The grid the header describes, as every later stage sees it: which fractional axis
@@ -29,8 +28,8 @@ MapFileStart read_map_header(InputFile file);
 // points. Nothing is checked here; read_map_sections checks before it lays the grid.
 MapGeometry lay_map_geometry(const MapHeader& header);
 
-// Checks everything later stages trust about the grid, then reads every section's grid
-// values into one block. Every failure ends the run.
+// Checks everything later stages trust about the grid, then takes every section's grid
+// values where they lie among the file's bytes. Every failure ends the run.
 FourierMap read_map_sections(MapFileStart& file);
 
 // How many of the map's grid values are NaN or infinite.

@@ -80,8 +80,8 @@ AxisGrid view_by_axis(const FourierMap& fourier)
         map.direction[axis] = static_cast<int>(d);
     }
     map.row_length = static_cast<std::size_t>(geometry.points[0]);
-    map.section_length = geometry.section_points();
-    map.values = fourier.values.data();
+    map.section_length = fourier.values.stride();
+    map.values = fourier.section(0);
     for (int axis = 0; axis < 3; ++axis) {
         const int d = map.direction[axis];
         map.value_stride[axis] = d == 0   ? 1

@@ -29,7 +29,7 @@ struct Ccp4Grid {
     std::int32_t starts[3];
     std::int32_t intervals[3];  // along X, Y, Z
     std::int32_t axes[3];       // crystal axis of the columns, rows, sections
-    std::span<const float> values;
+    SectionedValues values;
 };
 
 // The map on its own grid: each section's points that the map uses, across fastest. A
@@ -46,7 +46,7 @@ Ccp4Grid describe_map_grid(const FourierMap& map)
         grid.intervals[axes[d]] = geometry.divisions[d];
         grid.axes[d] = axes[d] + 1;  // 1 = X, 2 = Y, 3 = Z
     }
-    grid.values = std::span(map.values.data(), map.values.size());
+    grid.values = map.values.all();
     return grid;
 }
 
@@ -58,7 +58,7 @@ Ccp4Grid describe_cell_grid(const WholeCell& cell)
         grid.counts[d] = grid.intervals[d] = cell.points[static_cast<std::size_t>(d)];
         grid.axes[d] = d + 1;
     }
-    grid.values = cell.values;
+    grid.values = std::span<const float>(cell.values);
     return grid;
 }
 
@@ -121,7 +121,9 @@ std::string encode_header(const Conversion& conversion, const Ccp4Grid& grid,
 void write_ccp4_grid(const Conversion& conversion, const Ccp4Grid& grid, OutputSink& sink)
 {
     sink.append(encode_header(conversion, grid, measure_densities(grid)));
-    write_le32_floats(sink, grid.values);  // the values handed on whole, as the file's bytes
+    // Each run of values handed on whole, as the file's bytes.
+    for (std::size_t k = 0; k < grid.values.sections; ++k)
+        write_le32_floats(sink, grid.values.section(k));
 }
 
 }  // namespace

@@ -289,6 +289,29 @@ TEST(FileSafety, AMapThatShrinksWhileReadIsAReadError)
     }
 }
 
+// Cut short later, while the values are read in place, the run ends as a read error all
+// the same, status 1, and leaves no temporary output behind.
+TEST(FileSafety, AMapCutShortWhileItsValuesAreInUseEndsTheRun)
+{
+    const ScratchDir dir;
+    write_inputs(dir, 64, 64, 4);  // 64 KiB: a cut at 1100 bytes leaves whole pages beyond
+    EXPECT_EXIT(
+        {
+            install_signal_handlers();
+            std::vector<FailedOpen> failures;
+            MapFileStart start =
+                read_map_header(std::move(*open_first({dir.file("run.fclc")}, failures)));
+            note_mapped_map_file(start.file.name);
+            const FourierMap map = read_map_sections(start);
+            OutputFile output = open_output_file(dir.file("out.txt"), OutputMode::text);
+            fs::resize_file(dir.file("run.fclc"), 1100);
+            write_output(output, std::to_string(map.section(3)[0]));
+            std::exit(0);
+        },
+        testing::ExitedWithCode(1), "run.fclc; it ended early, changed while it was read");
+    EXPECT_EQ(listing(dir.path()), (std::vector<std::string>{"run.exp", "run.fclc"}));
+}
+
 // A name for a descriptor writes to it as it is open: appending to a log keeps the log,
 // a pipe takes the bytes, a descriptor open only for reading or not at all is refused.
 TEST(FileSafety, DescriptorsAreWrittenAsTheyAreOpen)

@@ -207,7 +207,7 @@ TEST(InterpolateDensity, ReproducesLinearDensityOnTriclinicCell)
         for (std::size_t k = 0; k < 11; ++k)
             for (std::size_t j = 0; j < 9; ++j)
                 for (std::size_t i = 0; i < 10; ++i)
-                    map.values.data()[map.geometry.index(i, j, k)] = static_cast<float>(
+                    map.at(i, j, k) = static_cast<float>(
                         density_at(fractional_at({double(i), double(j), double(k)})));
 
         for (double u = 0.2; u < 8.8; u += 1.1) {

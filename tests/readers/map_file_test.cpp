@@ -14,8 +14,8 @@ using namespace grix;
 
 namespace {
 
-// The map holds each written section's grid values, section after section with no gap,
-// and neither the values beyond the grid up to nrho nor the tail words.
+// The map holds each written section's grid values, and neither the values beyond the
+// grid up to nrho nor the tail words.
 void expect_same_sections(const FourierMap& read, const MapSections& written)
 {
     const std::size_t points = read.geometry.section_points();

@@ -26,8 +26,10 @@ MapRead read_map_bytes(const ScratchDir& dir, const std::string& bytes)
     MapRead read;
     try {
         reading.read(dir.file("run"));
-        read.values.assign(reading.map.values.data(),
-                           reading.map.values.data() + reading.map.values.size());
+        const MapValues& values = reading.map.values;
+        for (std::size_t k = 0; k < values.sections(); ++k)
+            read.values.insert(read.values.end(), values.section(k),
+                               values.section(k) + values.section_points());
     } catch (const FatalError& error) {
         EXPECT_EQ(error.stream, FatalStream::err);
         read.error = error.what();

@@ -64,12 +64,15 @@ FourierMap make_map(const MapHeader& header, const MapSections& sections)
 {
     FourierMap map{header, lay_map_geometry(header), {}};
     const std::size_t points = map.geometry.section_points();
-    map.values = MapValues(map.geometry.total_points());
-    std::fill_n(map.values.data(), map.values.size(), 0.0f);
-    const std::size_t count = std::min(sections.size(), static_cast<std::size_t>(header.nxyzt[2]));
-    for (std::size_t k = 0; k < count; ++k)
-        std::copy_n(sections[k].values.begin(), std::min(points, sections[k].values.size()),
-                    map.values.data() + k * points);
+    const auto count = static_cast<std::size_t>(header.nxyzt[2]);
+    map.values = MapValues(points, count);
+    for (std::size_t k = 0; k < count; ++k) {
+        float* section = map.values.section(k);
+        std::fill_n(section, points, 0.0f);
+        if (k < sections.size())
+            std::copy_n(sections[k].values.begin(), std::min(points, sections[k].values.size()),
+                        section);
+    }
     return map;
 }
 

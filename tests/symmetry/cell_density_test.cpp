@@ -139,7 +139,7 @@ TEST(CompleteCell, CountsPointsNoOperatorReaches)
     const grix::CellDensity cell = grix::complete_cell(part, group);
     EXPECT_EQ(cell.unreached, 8 * 6 * 4 - 3 * 6 * 1);
     EXPECT_EQ(std::count(cell.values.begin(), cell.values.end(), 0.0f), cell.unreached);
-    EXPECT_EQ(cell.values[1 + 8 * 6 * 2], part.values.data()[0]);  // x 1, y 0, z 2
+    EXPECT_EQ(cell.values[1 + 8 * 6 * 2], part.values.section(0)[0]);  // x 1, y 0, z 2
 
     // More than a cell, both faces and beyond: the map's own values.
     const FourierMap whole = sample_map(density, 3, {{{8, -1, 10}, {6, 0, 7}, {4, 0, 5}}});
