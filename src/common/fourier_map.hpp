@@ -92,7 +92,8 @@ struct SectionedValues {
 // The grid's values, section by section, across fastest then down within a section.
 // The sections are either one block of their own, one after another, or read in place
 // from the map file, where two words separate one section from the next: the values
-// keep alive whatever holds them.
+// keep alive whatever holds them. Values read in place may be read-only memory: only a
+// block of their own is written through section().
 class MapValues {
 public:
     MapValues() = default;

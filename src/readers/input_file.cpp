@@ -51,7 +51,7 @@ std::size_t read_into(int descriptor, unsigned char* data, std::size_t size)
 
 #if !defined(_WIN32)
 // The regular file's bytes mapped privately; no bytes when it cannot be mapped.
-FileBytes map_regular_file(int descriptor)
+FileBytes map_regular_file(int descriptor, bool writable)
 {
     struct stat status {};
     if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0)
@@ -61,7 +61,8 @@ FileBytes map_regular_file(int descriptor)
 #if defined(MAP_POPULATE)
     flags |= MAP_POPULATE;  // every page at once, rather than a fault per page later
 #endif
-    void* start = mmap(nullptr, size, PROT_READ | PROT_WRITE, flags, descriptor, 0);
+    void* start = mmap(nullptr, size, writable ? PROT_READ | PROT_WRITE : PROT_READ, flags,
+                       descriptor, 0);
     if (start == MAP_FAILED)
         return {};
     std::shared_ptr<void> mapping(start, [size](void* at) { munmap(at, size); });
@@ -154,10 +155,11 @@ bool keeps_its_length(const InputFile& file, const FileBytes& bytes)
     return true;
 }
 
-FileBytes take_file_bytes(InputFile& file)
+FileBytes take_file_bytes(InputFile& file, [[maybe_unused]] bool writable)
 {
 #if !defined(_WIN32)
-    if (FileBytes mapped = map_regular_file(file.descriptor.get()); mapped.data != nullptr)
+    if (FileBytes mapped = map_regular_file(file.descriptor.get(), writable);
+        mapped.data != nullptr)
         return mapped;
 #endif
     return read_file_bytes(file.descriptor.get());

@@ -48,8 +48,7 @@ std::optional<InputFile> open_first(const std::vector<std::string>& names,
 // bytes there, as the end of the file would.
 std::string read_whole_file(InputFile& file);
 
-// Every byte of the file, writable by their holder without changing the file, and on a
-// 4-byte boundary. `storage` keeps them alive.
+// Every byte of the file, on a 4-byte boundary. `storage` keeps them alive.
 struct FileBytes {
     std::shared_ptr<void> storage;
     unsigned char* data = nullptr;
@@ -63,8 +62,9 @@ bool keeps_its_length(const InputFile& file, const FileBytes& bytes);
 
 // The file's bytes mapped in place where the system can map it (a regular file on a
 // POSIX system): the pages come straight from the system's cache, none copied or
-// cleared. Read into memory of their own otherwise, with read_whole_file's rule.
+// cleared. Read into memory of their own otherwise, with read_whole_file's rule. Only
+// `writable` bytes may be changed (never the file); mapped so, every page is copied.
 // Fails with std::bad_alloc when they do not fit.
-FileBytes take_file_bytes(InputFile& file);
+FileBytes take_file_bytes(InputFile& file, bool writable);
 
 }  // namespace grix
