@@ -10,7 +10,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <future>
 #include <span>
+#include <system_error>
 #include <vector>
 
 namespace grix {
@@ -118,12 +121,34 @@ std::string encode_header(const Conversion& conversion, const Ccp4Grid& grid,
     return bytes;
 }
 
-void write_ccp4_grid(const Conversion& conversion, const Ccp4Grid& grid, OutputSink& sink)
+// Each run of values handed on whole, as the file's bytes.
+void write_values(const Ccp4Grid& grid, OutputSink& sink)
 {
-    sink.append(encode_header(conversion, grid, measure_densities(grid)));
-    // Each run of values handed on whole, as the file's bytes.
     for (std::size_t k = 0; k < grid.values.sections; ++k)
         write_le32_floats(sink, grid.values.section(k));
+}
+
+// The header's statistics take longer than handing on the values. Where the header can
+// be written again they are measured on a second thread while the values go out after
+// a header of the same length, which the true one then replaces.
+void write_ccp4_grid(const Conversion& conversion, const Ccp4Grid& grid, OutputSink& sink)
+{
+    std::future<DensityStats> measured;
+    if (sink.can_rewrite()) {
+        try {
+            measured = std::async(std::launch::async, measure_densities, std::cref(grid));
+        } catch (const std::system_error&) {
+            // no thread to spare: measured first, on this one
+        }
+    }
+    if (!measured.valid()) {
+        sink.append(encode_header(conversion, grid, measure_densities(grid)));
+        write_values(grid, sink);
+        return;
+    }
+    sink.append(encode_header(conversion, grid, DensityStats{}));
+    write_values(grid, sink);
+    sink.rewrite(0, encode_header(conversion, grid, measured.get()));
 }
 
 }  // namespace

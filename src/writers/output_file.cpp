@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -437,6 +438,19 @@ void write_output(OutputFile& file, const void* data, std::size_t size)
 void write_output(OutputFile& file, std::string_view text)
 {
     write_output(file, text.data(), text.size());
+}
+
+void rewrite_output(OutputFile& file, std::size_t offset, std::string_view bytes)
+{
+    std::FILE* stream = file.stream.get();
+    errno = 0;
+    if (offset > static_cast<std::size_t>(LONG_MAX) ||
+        std::fseek(stream, static_cast<long>(offset), SEEK_SET) != 0)
+        fail_write(file, errno);
+    write_output(file, bytes);
+    errno = 0;
+    if (std::fseek(stream, 0, SEEK_END) != 0)
+        fail_write(file, errno);
 }
 
 void close_output_file(OutputFile& file)

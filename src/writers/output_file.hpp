@@ -45,6 +45,10 @@ OutputFile open_output_file(const std::string& name, OutputMode mode,
 void write_output(OutputFile& file, const void* data, std::size_t size);
 void write_output(OutputFile& file, std::string_view text);
 
+// Writes `bytes` over the temporary file's from `offset`, then goes on at its end; a
+// failure ends the run as a failed write does.
+void rewrite_output(OutputFile& file, std::size_t offset, std::string_view bytes);
+
 // Flushes and closes the file, then puts it in place of its target; a failure ends the
 // run with a message naming the file. Called once for a file.
 void close_output_file(OutputFile& file);

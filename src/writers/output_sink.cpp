@@ -51,9 +51,25 @@ void OutputSink::flush()
     put(chunk_.data(), size);
 }
 
+void OutputSink::rewrite(std::size_t offset, std::string_view bytes)
+{
+    flush();
+    put_at(offset, bytes);
+}
+
 void FileSink::put(const char* data, std::size_t size)
 {
     write_output(file_, data, size);
+}
+
+bool FileSink::can_rewrite() const
+{
+    return !file_.temporary.empty();
+}
+
+void FileSink::put_at(std::size_t offset, std::string_view bytes)
+{
+    rewrite_output(file_, offset, bytes);
 }
 
 void write_le32_floats(OutputSink& sink, std::span<const float> values)

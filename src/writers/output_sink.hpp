@@ -37,9 +37,17 @@ public:
     // Hands on the text gathered so far. The sink's owner calls it once the writer is done.
     void flush();
 
+    // Whether bytes already handed on can be written again: a file of the run's own, not
+    // a pipe or a descriptor it was given.
+    virtual bool can_rewrite() const = 0;
+    // Writes `bytes` over those handed on from `offset`, after the text gathered so far.
+    // Only where can_rewrite(); the output goes on from its end.
+    void rewrite(std::size_t offset, std::string_view bytes);
+
 protected:
     // Takes the next bytes of the output; throws when they cannot be written.
     virtual void put(const char* data, std::size_t size) = 0;
+    virtual void put_at(std::size_t offset, std::string_view bytes) = 0;
 
 private:
     std::vector<char> chunk_;  // allocated on the first text
@@ -51,8 +59,11 @@ class FileSink final : public OutputSink {
 public:
     explicit FileSink(OutputFile& file) : file_(file) {}
 
+    bool can_rewrite() const override;
+
 private:
     void put(const char* data, std::size_t size) override;
+    void put_at(std::size_t offset, std::string_view bytes) override;
     OutputFile& file_;
 };
 

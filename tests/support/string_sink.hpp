@@ -12,10 +12,13 @@
 
 class StringSink final : public grix::OutputSink {
 public:
-    explicit StringSink(std::size_t fail_after = std::numeric_limits<std::size_t>::max())
-        : fail_after_(fail_after)
+    explicit StringSink(std::size_t fail_after = std::numeric_limits<std::size_t>::max(),
+                        bool rewritable = true)
+        : fail_after_(fail_after), rewritable_(rewritable)
     {
     }
+
+    bool can_rewrite() const override { return rewritable_; }
 
     // Everything handed over, once the writer is done.
     const std::string& finish()
@@ -38,5 +41,13 @@ private:
         ++pieces;
     }
 
+    void put_at(std::size_t offset, std::string_view bytes) override
+    {
+        if (offset + bytes.size() > text.size())
+            throw std::logic_error("rewritten beyond what was handed on");
+        text.replace(offset, bytes.size(), bytes);
+    }
+
     std::size_t fail_after_;
+    bool rewritable_;
 };

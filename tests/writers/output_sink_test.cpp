@@ -16,7 +16,7 @@ namespace {
 // A sink that fails part way through a file of several chunks and many pieces, formatted
 // on one thread or several: the failure ends the writer, the bytes handed over before it
 // are the file's first bytes in order, and nothing is handed over after it, not even by a
-// flush on the way out.
+// flush on the way out. The sink is a pipe: what left it cannot be written again.
 TEST(OutputSink, AFailureHalfWayStopsTheWriter)
 {
     const FourierMap map = make_tagged_map(make_map_header(160, 120, 48));
@@ -29,7 +29,7 @@ TEST(OutputSink, AFailureHalfWayStopsTheWriter)
             std::get<WriteMap>(format.write)(conversion, whole);
             const std::string& file = whole.finish();
             ASSERT_GT(file.size(), 3 * OutputSink::CHUNK_BYTES) << name;
-            StringSink failing(file.size() / 2);
+            StringSink failing(file.size() / 2, false);
             EXPECT_THROW(std::get<WriteMap>(format.write)(conversion, failing), std::runtime_error)
                 << name << ", " << threads << " threads";
             const std::size_t handed = failing.text.size();
