@@ -9,6 +9,11 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <thread>
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 
 using namespace grix;
 
@@ -84,6 +89,24 @@ TEST(MapFile, RecordSizeFromTheZeroPaddingAndSectionsWithTails)
         expect_same_sections(reading.map, sections);
     }
 }
+
+#if !defined(_WIN32)
+// A map that comes through a pipe, which can be neither mapped nor told its size, is
+// read whole, over many reads.
+TEST(MapFile, ReadWholeThroughAPipe)
+{
+    ScratchDir dir;
+    const MapHeader header = make_map_header(40, 30, 20);
+    const MapSections sections = make_tagged_sections(header);
+    ASSERT_EQ(mkfifo(dir.file("run.fclc").c_str(), 0600), 0);
+    std::thread writer(
+        [&] { write_file_bytes(dir.file("run.fclc"), encode_map_file(header, sections)); });
+    MapReading reading;
+    reading.read(dir.file("run"));
+    writer.join();
+    expect_same_sections(reading.map, sections);
+}
+#endif
 
 TEST(MapFile, NoSectionsRefusedAndMissingLastTail)
 {
