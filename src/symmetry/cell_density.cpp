@@ -9,8 +9,20 @@
 #include <limits>
 #include <optional>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace grix {
 namespace {
+
+constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
+
+// Arrays of at least a huge page start on one; smaller ones as new gives them.
+std::size_t alignment_of(std::size_t bytes)
+{
+    return bytes >= HUGE_PAGE ? HUGE_PAGE : __STDCPP_DEFAULT_NEW_ALIGNMENT__;
+}
 
 using Index3 = std::array<std::int64_t, 3>;
 using IntRotation = std::array<std::array<int, 3>, 3>;
@@ -193,10 +205,10 @@ void advance(Index3& point, const Index3& step, const Index3& cell)
     }
 }
 
-// Map to cell: every map point carried onto its cell point; for a map smaller than the
-// part of the cell still open.
-void fill_from_map(const AxisGrid& map, const GridOp& op, CellDensity& density,
-                   Coverage& coverage)
+// Map to cell: every map point carried onto its cell point, `place(index, value)`; the
+// walk ends early when place returns true.
+template <class Place>
+void carry_map_points(const AxisGrid& map, const GridOp& op, Place place)
 {
     // The cell point of map point (0, 0, 0), and its moves per step along each map direction.
     Index3 start{};
@@ -223,15 +235,36 @@ void fill_from_map(const AxisGrid& map, const GridOp& op, CellDensity& density,
             for (std::int64_t i = 0; i < count[0]; ++i, ++value) {
                 const std::int64_t index = map.cell_index(point);
                 advance(point, step[0], map.points_per_cell);
-                if (coverage.covered(index))
-                    continue;
-                density.values[static_cast<std::size_t>(index)] = values[value];
-                coverage.cover(index);
-                if (coverage.missing() == 0)
+                if (place(index, values[value]))
                     return;
             }
         }
     }
+}
+
+// Map to cell for a map smaller than the part of the cell still open.
+void fill_from_map(const AxisGrid& map, const GridOp& op, CellDensity& density,
+                   Coverage& coverage)
+{
+    carry_map_points(map, op, [&](std::int64_t index, float value) {
+        if (!coverage.covered(index)) {
+            density.values[static_cast<std::size_t>(index)] = value;
+            coverage.cover(index);
+        }
+        return coverage.missing() == 0;
+    });
+}
+
+// A map of one period along every axis, under the first operator of the grid: each map
+// point lands on a cell point of its own, so every point is written once, with no
+// coverage to keep.
+void fill_whole_cell(const AxisGrid& map, const GridOp& op, CellDensity& density)
+{
+    float* values = density.values.data();
+    carry_map_points(map, op, [values](std::int64_t index, float value) {
+        values[static_cast<std::size_t>(index)] = value;
+        return false;
+    });
 }
 
 // Cell to map: each open cell point taken back to the map point it comes from.
@@ -449,6 +482,29 @@ void fill_interpolated(const AxisGrid& map, const SymmetryOp& op, const IntRotat
 
 }  // namespace
 
+template <class T>
+T* UninitialisedAllocator<T>::allocate(std::size_t count)
+{
+    if (count > std::numeric_limits<std::size_t>::max() / sizeof(T) - HUGE_PAGE)
+        throw std::bad_array_new_length();
+    const std::size_t bytes = count * sizeof(T);
+    const std::size_t alignment = alignment_of(bytes);
+    void* memory = ::operator new(bytes, std::align_val_t{alignment});
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    if (alignment == HUGE_PAGE)  // only advice: ignored where unsupported
+        madvise(memory, bytes / HUGE_PAGE * HUGE_PAGE, MADV_HUGEPAGE);
+#endif
+    return static_cast<T*>(memory);
+}
+
+template <class T>
+void UninitialisedAllocator<T>::deallocate(T* values, std::size_t count) noexcept
+{
+    ::operator delete(values, std::align_val_t{alignment_of(count * sizeof(T))});
+}
+
+template struct UninitialisedAllocator<float>;
+
 std::array<int, 3> count_cell_points(const MapGeometry& geometry)
 {
     const std::array<int, 3>& axes = geometry.axes();
@@ -478,7 +534,8 @@ CellDensity complete_cell(const FourierMap& fourier, const SpaceGroup& group)
                          static_cast<int>(map.points_per_cell[2])},
                         {},
                         0};
-    density.values.assign(static_cast<std::size_t>(map.cell_points()), 0.0f);
+    // Every point is written below, by an operator or as 0.
+    density.values.resize(static_cast<std::size_t>(map.cell_points()));
     Coverage coverage(map.cell_points());
     std::vector<std::pair<const SymmetryOp*, IntRotation>> off_grid;
     for (const SymmetryOp& op : group.ops) {
@@ -486,9 +543,13 @@ CellDensity complete_cell(const FourierMap& fourier, const SpaceGroup& group)
         if (!inverse || coverage.missing() == 0)
             continue;
         const std::optional<GridOp> grid = grid_op(op, *inverse, map.points_per_cell);
-        if (!grid)
+        if (!grid) {
             off_grid.emplace_back(&op, *inverse);
-        else if (map.map_points() <= coverage.missing())
+        } else if (map.extent == map.points_per_cell &&
+                   coverage.missing() == map.cell_points()) {
+            fill_whole_cell(map, *grid, density);
+            return density;
+        } else if (map.map_points() <= coverage.missing())
             fill_from_map(map, *grid, density, coverage);
         else
             fill_from_cell(map, *grid, density, coverage);
@@ -497,6 +558,9 @@ CellDensity complete_cell(const FourierMap& fourier, const SpaceGroup& group)
         if (coverage.missing() > 0)
             fill_interpolated(map, *op, inverse, density, coverage);
     density.unreached = coverage.missing();
+    coverage.for_each_missing([&](std::int64_t index) {
+        density.values[static_cast<std::size_t>(index)] = 0.0f;
+    });
     return density;
 }
 
