@@ -4,6 +4,7 @@
 #include "common/fatal.hpp"
 #include "geometry/grid.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -205,10 +206,11 @@ void advance(Index3& point, const Index3& step, const Index3& cell)
     }
 }
 
-// Map to cell: every map point carried onto its cell point, `place(index, value)`; the
-// walk ends early when place returns true.
-template <class Place>
-void carry_map_points(const AxisGrid& map, const GridOp& op, Place place)
+// Map to cell: each row of the map handed to `place_row(first, step, values, count)`
+// with the cell point of its first point and the cell step from point to point; the
+// walk ends early when place_row returns true.
+template <class PlaceRow>
+void carry_map_rows(const AxisGrid& map, const GridOp& op, PlaceRow place_row)
 {
     // The cell point of map point (0, 0, 0), and its moves per step along each map direction.
     Index3 start{};
@@ -224,21 +226,14 @@ void carry_map_points(const AxisGrid& map, const GridOp& op, Place place)
     std::array<std::int64_t, 3> count{};
     for (int axis = 0; axis < 3; ++axis)
         count[map.direction[axis]] = map.extent[axis];
-    std::size_t value = 0;
     Index3 section = start;
     for (std::int64_t k = 0; k < count[2]; ++k, advance(section, step[2], map.points_per_cell)) {
         const float* values = map.values + static_cast<std::size_t>(k) * map.section_length;
         Index3 row = section;
-        for (std::int64_t j = 0; j < count[1]; ++j, advance(row, step[1], map.points_per_cell)) {
-            Index3 point = row;
-            value = static_cast<std::size_t>(j) * map.row_length;
-            for (std::int64_t i = 0; i < count[0]; ++i, ++value) {
-                const std::int64_t index = map.cell_index(point);
-                advance(point, step[0], map.points_per_cell);
-                if (place(index, values[value]))
-                    return;
-            }
-        }
+        for (std::int64_t j = 0; j < count[1]; ++j, advance(row, step[1], map.points_per_cell))
+            if (place_row(row, step[0], values + static_cast<std::size_t>(j) * map.row_length,
+                          count[0]))
+                return;
     }
 }
 
@@ -246,23 +241,42 @@ void carry_map_points(const AxisGrid& map, const GridOp& op, Place place)
 void fill_from_map(const AxisGrid& map, const GridOp& op, CellDensity& density,
                    Coverage& coverage)
 {
-    carry_map_points(map, op, [&](std::int64_t index, float value) {
-        if (!coverage.covered(index)) {
-            density.values[static_cast<std::size_t>(index)] = value;
+    carry_map_rows(map, op, [&](Index3 point, const Index3& step, const float* values,
+                                std::int64_t count) {
+        for (std::int64_t i = 0; i < count; ++i) {
+            const std::int64_t index = map.cell_index(point);
+            advance(point, step, map.points_per_cell);
+            if (coverage.covered(index))
+                continue;
+            density.values[static_cast<std::size_t>(index)] = values[i];
             coverage.cover(index);
+            if (coverage.missing() == 0)
+                return true;
         }
-        return coverage.missing() == 0;
+        return false;
     });
 }
 
 // A map of one period along every axis, under the first operator of the grid: each map
 // point lands on a cell point of its own, so every point is written once, with no
-// coverage to keep.
+// coverage to keep. A row running along x, one step a point, is copied as the run to the
+// cell's face and the rest from x = 0.
 void fill_whole_cell(const AxisGrid& map, const GridOp& op, CellDensity& density)
 {
-    float* values = density.values.data();
-    carry_map_points(map, op, [values](std::int64_t index, float value) {
-        values[static_cast<std::size_t>(index)] = value;
+    float* cell = density.values.data();
+    carry_map_rows(map, op, [&](Index3 point, const Index3& step, const float* values,
+                                std::int64_t count) {
+        if (step == Index3{1, 0, 0}) {  // count is then the cell's points along x
+            const std::int64_t to_face = count - point[0];
+            float* const run = cell + map.cell_index(point);
+            std::copy_n(values, to_face, run);
+            std::copy_n(values + to_face, point[0], run - point[0]);
+            return false;
+        }
+        for (std::int64_t i = 0; i < count; ++i) {
+            cell[static_cast<std::size_t>(map.cell_index(point))] = values[i];
+            advance(point, step, map.points_per_cell);
+        }
         return false;
     });
 }
