@@ -9,6 +9,8 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <system_error>
+#include <thread>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -121,20 +123,34 @@ public:
 
     void cover(std::int64_t index)
     {
-        bits_[static_cast<std::size_t>(index / 64)] |= std::uint64_t{1} << (index % 64);
+        mark(index);
         --missing_;
     }
 
+    // Covers a point without counting it, for threads covering stretches of their own
+    // (whole words); count_marked then counts them.
+    void mark(std::int64_t index)
+    {
+        bits_[static_cast<std::size_t>(index / 64)] |= std::uint64_t{1} << (index % 64);
+    }
+    void count_marked(std::int64_t points) { missing_ -= points; }
+
     std::int64_t missing() const { return missing_; }
 
-    // Calls fill(index) for each point not covered when its word is reached; fill may
-    // cover points.
+    // Calls fill(index) for each point of [begin, end) not covered when its word is
+    // reached, begin a whole number of words; fill may cover points.
+    template <class Fill>
+    void for_each_missing(std::int64_t begin, std::int64_t end, Fill fill) const
+    {
+        const auto last = static_cast<std::size_t>((end + 63) / 64);
+        for (auto word = static_cast<std::size_t>(begin / 64); word < last; ++word)
+            for (std::uint64_t open = ~bits_[word]; open != 0; open &= open - 1)
+                fill(static_cast<std::int64_t>(word * 64) + std::countr_zero(open));
+    }
     template <class Fill>
     void for_each_missing(Fill fill) const
     {
-        for (std::size_t word = 0; word < bits_.size(); ++word)
-            for (std::uint64_t open = ~bits_[word]; open != 0; open &= open - 1)
-                fill(static_cast<std::int64_t>(word * 64) + std::countr_zero(open));
+        for_each_missing(0, static_cast<std::int64_t>(bits_.size()) * 64, fill);
     }
 
 private:
@@ -281,11 +297,51 @@ void fill_whole_cell(const AxisGrid& map, const GridOp& op, CellDensity& density
     });
 }
 
-// Cell to map: each open cell point taken back to the map point it comes from.
-void fill_from_cell(const AxisGrid& map, const GridOp& op, CellDensity& density,
-                    Coverage& coverage)
+// Threads beyond this gain nothing on the cell's memory.
+constexpr int MAX_THREADS = 8;
+
+// Calls fill(begin, end) on stretches [begin, end) of the cell's points, one a core,
+// each a whole number of coverage words, on threads of their own and the calling
+// thread, and counts the points the calls mark. Where the system gives no more threads,
+// the calling thread fills the rest.
+template <class Fill>
+void fill_in_parallel(const AxisGrid& map, Coverage& coverage, Fill fill)
 {
-    coverage.for_each_missing([&](std::int64_t index) {
+    const std::int64_t points = map.cell_points();
+    const int threads =
+        std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, MAX_THREADS);
+    const std::int64_t words = (points + 63) / 64;
+    std::vector<std::int64_t> marked(static_cast<std::size_t>(threads), 0);
+    auto fill_stretch = [&](int t) {
+        const std::int64_t begin = words * t / threads * 64;
+        const std::int64_t end = std::min(words * (t + 1) / threads * 64, points);
+        marked[static_cast<std::size_t>(t)] = fill(begin, end);
+    };
+    std::vector<std::thread> workers;
+    int t = 1;
+    for (; t < threads; ++t) {
+        try {
+            workers.emplace_back(fill_stretch, t);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    for (int rest = t; rest < threads; ++rest)
+        fill_stretch(rest);
+    fill_stretch(0);
+    for (std::thread& worker : workers)
+        worker.join();
+    for (const std::int64_t count : marked)
+        coverage.count_marked(count);
+}
+
+// Cell to map: each open cell point of [begin, end) taken back to the map point it
+// comes from; returns the points marked.
+std::int64_t fill_from_cell(const AxisGrid& map, const GridOp& op, CellDensity& density,
+                            Coverage& coverage, std::int64_t begin, std::int64_t end)
+{
+    std::int64_t marked = 0;
+    coverage.for_each_missing(begin, end, [&](std::int64_t index) {
         const Index3 point = map.cell_point(index);
         Index3 source{};
         for (int a = 0; a < 3; ++a) {
@@ -297,8 +353,10 @@ void fill_from_cell(const AxisGrid& map, const GridOp& op, CellDensity& density,
                 return;
         }
         density.values[static_cast<std::size_t>(index)] = map.at(source);
-        coverage.cover(index);
+        coverage.mark(index);
+        ++marked;
     });
+    return marked;
 }
 
 // The nearest whole number, halves away from zero, exactly as std::round gives it, for
@@ -441,57 +499,61 @@ float interpolate(const AxisGrid& map, const std::array<double, 3>& position)
     return static_cast<float>(sum);
 }
 
-// Cell to map for an operator off the grid: the point each open cell point comes from,
-// interpolated; row by row along x, so that the divisions and the coordinates that do not
-// change along a row are done once a row.
-void fill_interpolated(const AxisGrid& map, const SymmetryOp& op, const IntRotation& inverse,
-                       CellDensity& density, Coverage& coverage)
+// Cell to map for an operator off the grid: the point each open cell point of [begin,
+// end) comes from, interpolated; row by row along x, so that the divisions and the
+// coordinates that do not change along a row are done once a row. Returns the points
+// marked.
+std::int64_t fill_interpolated(const AxisGrid& map, const std::array<SourceAxis, 3>& axes,
+                               CellDensity& density, Coverage& coverage, std::int64_t begin,
+                               std::int64_t end)
 {
-    const std::array<SourceAxis, 3> axes{SourceAxis(map, op, inverse, 0),
-                                         SourceAxis(map, op, inverse, 1),
-                                         SourceAxis(map, op, inverse, 2)};
     const Index3& n = map.points_per_cell;
-    std::int64_t index = 0;
-    for (std::int64_t z = 0; z < n[2]; ++z)
-        for (std::int64_t y = 0; y < n[1]; ++y, index += n[0]) {
-            const auto row = static_cast<std::size_t>(y), plane = static_cast<std::size_t>(z);
-            std::array<double, 3> position{};
-            std::array<std::int64_t, 3> stepped{};
-            bool outside = false;
-            for (int a = 0; a < 3; ++a) {
-                if (!axes[a].along_row()) {
-                    position[a] = axes[a].coordinate(0, row, plane);
-                    outside = outside || axes[a].beyond_map(position[a]);
-                } else if (axes[a].stepped()) {
-                    stepped[a] = static_cast<std::int64_t>(axes[a].coordinate(0, row, plane));
-                }
-            }
-            if (outside)
-                continue;
-            for (std::int64_t x = 0; x < n[0]; ++x) {
-                if (!coverage.covered(index + x)) {
-                    bool inside = true;
-                    for (int a = 0; a < 3 && inside; ++a) {
-                        if (axes[a].stepped()) {
-                            inside = !axes[a].beyond_map(stepped[a]);
-                            position[a] = static_cast<double>(stepped[a]);
-                        } else if (axes[a].along_row()) {
-                            position[a] =
-                                axes[a].coordinate(static_cast<std::size_t>(x), row, plane);
-                            inside = !axes[a].beyond_map(position[a]);
-                        }
-                    }
-                    if (inside) {
-                        density.values[static_cast<std::size_t>(index + x)] =
-                            interpolate(map, position);
-                        coverage.cover(index + x);
-                    }
-                }
-                for (int a = 0; a < 3; ++a)
-                    if (axes[a].stepped())
-                        stepped[a] = axes[a].step(stepped[a]);
+    std::int64_t marked = 0;
+    for (std::int64_t row_index = begin / n[0]; row_index * n[0] < end; ++row_index) {
+        const std::int64_t index = row_index * n[0];
+        const auto row = static_cast<std::size_t>(row_index % n[1]);
+        const auto plane = static_cast<std::size_t>(row_index / n[1]);
+        std::array<double, 3> position{};
+        std::array<std::int64_t, 3> stepped{};
+        bool outside = false;
+        for (int a = 0; a < 3; ++a) {
+            if (!axes[a].along_row()) {
+                position[a] = axes[a].coordinate(0, row, plane);
+                outside = outside || axes[a].beyond_map(position[a]);
+            } else if (axes[a].stepped()) {
+                stepped[a] = static_cast<std::int64_t>(axes[a].coordinate(0, row, plane));
             }
         }
+        if (outside)
+            continue;
+        // A row cut by the stretch's ends is walked from x = 0, for the stepped axes.
+        const std::int64_t first = std::max<std::int64_t>(begin - index, 0);
+        const std::int64_t last = std::min(end - index, n[0]);
+        for (std::int64_t x = 0; x < last; ++x) {
+            if (x >= first && !coverage.covered(index + x)) {
+                bool inside = true;
+                for (int a = 0; a < 3 && inside; ++a) {
+                    if (axes[a].stepped()) {
+                        inside = !axes[a].beyond_map(stepped[a]);
+                        position[a] = static_cast<double>(stepped[a]);
+                    } else if (axes[a].along_row()) {
+                        position[a] = axes[a].coordinate(static_cast<std::size_t>(x), row, plane);
+                        inside = !axes[a].beyond_map(position[a]);
+                    }
+                }
+                if (inside) {
+                    density.values[static_cast<std::size_t>(index + x)] =
+                        interpolate(map, position);
+                    coverage.mark(index + x);
+                    ++marked;
+                }
+            }
+            for (int a = 0; a < 3; ++a)
+                if (axes[a].stepped())
+                    stepped[a] = axes[a].step(stepped[a]);
+        }
+    }
+    return marked;
 }
 
 }  // namespace
@@ -563,14 +625,24 @@ CellDensity complete_cell(const FourierMap& fourier, const SpaceGroup& group)
                    coverage.missing() == map.cell_points()) {
             fill_whole_cell(map, *grid, density);
             return density;
-        } else if (map.map_points() <= coverage.missing())
+        } else if (map.map_points() <= coverage.missing()) {
             fill_from_map(map, *grid, density, coverage);
-        else
-            fill_from_cell(map, *grid, density, coverage);
+        } else {
+            fill_in_parallel(map, coverage, [&](std::int64_t begin, std::int64_t end) {
+                return fill_from_cell(map, *grid, density, coverage, begin, end);
+            });
+        }
     }
-    for (const auto& [op, inverse] : off_grid)
-        if (coverage.missing() > 0)
-            fill_interpolated(map, *op, inverse, density, coverage);
+    for (const auto& [op, inverse] : off_grid) {
+        if (coverage.missing() == 0)
+            break;
+        const std::array<SourceAxis, 3> axes{SourceAxis(map, *op, inverse, 0),
+                                             SourceAxis(map, *op, inverse, 1),
+                                             SourceAxis(map, *op, inverse, 2)};
+        fill_in_parallel(map, coverage, [&](std::int64_t begin, std::int64_t end) {
+            return fill_interpolated(map, axes, density, coverage, begin, end);
+        });
+    }
     density.unreached = coverage.missing();
     coverage.for_each_missing([&](std::int64_t index) {
         density.values[static_cast<std::size_t>(index)] = 0.0f;
