@@ -137,15 +137,24 @@ public:
 
     std::int64_t missing() const { return missing_; }
 
-    // Calls fill(index) for each point of [begin, end) not covered when its word is
-    // reached, begin a whole number of words; fill may cover points.
+    // Calls fill(index) in order for each point of [begin, end) not covered when its
+    // word is reached; fill may cover points.
     template <class Fill>
     void for_each_missing(std::int64_t begin, std::int64_t end, Fill fill) const
     {
-        const auto last = static_cast<std::size_t>((end + 63) / 64);
-        for (auto word = static_cast<std::size_t>(begin / 64); word < last; ++word)
-            for (std::uint64_t open = ~bits_[word]; open != 0; open &= open - 1)
+        if (begin >= end)
+            return;
+        const auto first = static_cast<std::size_t>(begin / 64);
+        const auto last = static_cast<std::size_t>((end - 1) / 64);
+        for (std::size_t word = first; word <= last; ++word) {
+            std::uint64_t open = ~bits_[word];
+            if (word == first)
+                open &= ~std::uint64_t{0} << (begin % 64);
+            if (word == last && end % 64 != 0)
+                open &= ~(~std::uint64_t{0} << (end % 64));
+            for (; open != 0; open &= open - 1)
                 fill(static_cast<std::int64_t>(word * 64) + std::countr_zero(open));
+        }
     }
     template <class Fill>
     void for_each_missing(Fill fill) const
@@ -425,10 +434,13 @@ public:
     bool beyond_map(double grid) const { return grid > static_cast<double>(last_); }
     bool beyond_map(std::int64_t grid) const { return grid > last_; }
 
-    // The next point's whole grid coordinate along a row, for a stepped axis.
-    std::int64_t step(std::int64_t grid) const
+    // The whole grid coordinate `count` points further along a row, for a stepped axis:
+    // what as many single steps, each reduced into the period, give.
+    std::int64_t step(std::int64_t grid, std::int64_t count) const
     {
         const auto period = static_cast<std::int64_t>(period_);
+        if (count != 1)
+            return (grid + count * *whole_step_) % period;
         grid += *whole_step_;
         return grid >= period ? grid - period : grid;
     }
@@ -526,32 +538,32 @@ std::int64_t fill_interpolated(const AxisGrid& map, const std::array<SourceAxis,
         }
         if (outside)
             continue;
-        // A row cut by the stretch's ends is walked from x = 0, for the stepped axes.
-        const std::int64_t first = std::max<std::int64_t>(begin - index, 0);
-        const std::int64_t last = std::min(end - index, n[0]);
-        for (std::int64_t x = 0; x < last; ++x) {
-            if (x >= first && !coverage.covered(index + x)) {
-                bool inside = true;
-                for (int a = 0; a < 3 && inside; ++a) {
-                    if (axes[a].stepped()) {
-                        inside = !axes[a].beyond_map(stepped[a]);
-                        position[a] = static_cast<double>(stepped[a]);
-                    } else if (axes[a].along_row()) {
-                        position[a] = axes[a].coordinate(static_cast<std::size_t>(x), row, plane);
-                        inside = !axes[a].beyond_map(position[a]);
-                    }
-                }
-                if (inside) {
-                    density.values[static_cast<std::size_t>(index + x)] =
-                        interpolate(map, position);
-                    coverage.mark(index + x);
-                    ++marked;
-                }
-            }
+        // Only the open points are visited: on later operators most are covered.
+        const std::int64_t first = std::max(begin, index);
+        const std::int64_t last = std::min(end, index + n[0]);
+        std::int64_t stepped_to = 0;  // the x the stepped coordinates are at
+        coverage.for_each_missing(first, last, [&](std::int64_t point) {
+            const std::int64_t x = point - index;
             for (int a = 0; a < 3; ++a)
                 if (axes[a].stepped())
-                    stepped[a] = axes[a].step(stepped[a]);
-        }
+                    stepped[a] = axes[a].step(stepped[a], x - stepped_to);
+            stepped_to = x;
+            bool inside = true;
+            for (int a = 0; a < 3 && inside; ++a) {
+                if (axes[a].stepped()) {
+                    inside = !axes[a].beyond_map(stepped[a]);
+                    position[a] = static_cast<double>(stepped[a]);
+                } else if (axes[a].along_row()) {
+                    position[a] = axes[a].coordinate(static_cast<std::size_t>(x), row, plane);
+                    inside = !axes[a].beyond_map(position[a]);
+                }
+            }
+            if (inside) {
+                density.values[static_cast<std::size_t>(point)] = interpolate(map, position);
+                coverage.mark(point);
+                ++marked;
+            }
+        });
     }
     return marked;
 }
