@@ -344,27 +344,60 @@ void fill_in_parallel(const AxisGrid& map, Coverage& coverage, Fill fill)
         coverage.count_marked(count);
 }
 
+// `grid` moved `count` steps of `step` (both within [0, period)) and reduced into the
+// period: one step a compare, more a division. Below 2^64 throughout, as count and
+// step are below a period, and a period squared is at most 2^64 (a cell has at most
+// 2^32 points).
+std::int64_t step_within(std::int64_t grid, std::int64_t step, std::int64_t count,
+                         std::int64_t period)
+{
+    if (count != 1)
+        return static_cast<std::int64_t>(
+            (static_cast<std::uint64_t>(grid) +
+             static_cast<std::uint64_t>(count) * static_cast<std::uint64_t>(step)) %
+            static_cast<std::uint64_t>(period));
+    grid += step;
+    return grid >= period ? grid - period : grid;
+}
+
 // Cell to map: each open cell point of [begin, end) taken back to the map point it
-// comes from; returns the points marked.
+// comes from; returns the points marked. Along a cell row the source moves by whole
+// grid steps, so it is worked out once a row and stepped from open point to open point.
 std::int64_t fill_from_cell(const AxisGrid& map, const GridOp& op, CellDensity& density,
                             Coverage& coverage, std::int64_t begin, std::int64_t end)
 {
+    const Index3& n = map.points_per_cell;
+    Index3 along_row{};  // the source's move per cell step along x
+    for (int a = 0; a < 3; ++a)
+        along_row[a] = modulo(op.inverse[a][0], n[a]);
     std::int64_t marked = 0;
-    coverage.for_each_missing(begin, end, [&](std::int64_t index) {
-        const Index3 point = map.cell_point(index);
-        Index3 source{};
+    for (std::int64_t row_index = begin / n[0]; row_index * n[0] < end; ++row_index) {
+        const std::int64_t index = row_index * n[0];
+        const Index3 start = map.cell_point(index);
+        Index3 source{};  // of the point at x = stepped_to
         for (int a = 0; a < 3; ++a) {
             std::int64_t grid = 0;
             for (int b = 0; b < 3; ++b)
-                grid += op.inverse[a][b] * (point[b] - op.shift[b]);
-            source[a] = modulo(grid - map.origin[a], map.points_per_cell[a]);
-            if (source[a] >= map.extent[a])
-                return;
+                grid += op.inverse[a][b] * (start[b] - op.shift[b]);
+            source[a] = modulo(grid - map.origin[a], n[a]);
         }
-        density.values[static_cast<std::size_t>(index)] = map.at(source);
-        coverage.mark(index);
-        ++marked;
-    });
+        std::int64_t stepped_to = 0;
+        coverage.for_each_missing(
+            std::max(begin, index), std::min(end, index + n[0]), [&](std::int64_t point) {
+                const std::int64_t x = point - index;
+                bool inside = true;
+                for (int a = 0; a < 3; ++a) {
+                    source[a] = step_within(source[a], along_row[a], x - stepped_to, n[a]);
+                    inside = inside && source[a] < map.extent[a];
+                }
+                stepped_to = x;
+                if (!inside)
+                    return;
+                density.values[static_cast<std::size_t>(point)] = map.at(source);
+                coverage.mark(point);
+                ++marked;
+            });
+    }
     return marked;
 }
 
