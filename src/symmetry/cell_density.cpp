@@ -375,12 +375,16 @@ std::int64_t fill_from_cell(const AxisGrid& map, const GridOp& op, CellDensity& 
         const std::int64_t index = row_index * n[0];
         const Index3 start = map.cell_point(index);
         Index3 source{};  // of the point at x = stepped_to
+        bool outside = false;  // along an axis the row does not move along
         for (int a = 0; a < 3; ++a) {
             std::int64_t grid = 0;
             for (int b = 0; b < 3; ++b)
                 grid += op.inverse[a][b] * (start[b] - op.shift[b]);
             source[a] = modulo(grid - map.origin[a], n[a]);
+            outside = outside || (along_row[a] == 0 && source[a] >= map.extent[a]);
         }
+        if (outside)
+            continue;
         std::int64_t stepped_to = 0;
         coverage.for_each_missing(
             std::max(begin, index), std::min(end, index + n[0]), [&](std::int64_t point) {
