@@ -475,11 +475,7 @@ public:
     // what as many single steps, each reduced into the period, give.
     std::int64_t step(std::int64_t grid, std::int64_t count) const
     {
-        const auto period = static_cast<std::int64_t>(period_);
-        if (count != 1)
-            return (grid + count * *whole_step_) % period;
-        grid += *whole_step_;
-        return grid >= period ? grid - period : grid;
+        return step_within(grid, *whole_step_, count, static_cast<std::int64_t>(period_));
     }
 
 private:
