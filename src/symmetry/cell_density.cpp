@@ -327,6 +327,7 @@ void fill_in_parallel(const AxisGrid& map, Coverage& coverage, Fill fill)
         marked[static_cast<std::size_t>(t)] = fill(begin, end);
     };
     std::vector<std::thread> workers;
+    workers.reserve(static_cast<std::size_t>(threads));  // no throw once threads run
     int t = 1;
     for (; t < threads; ++t) {
         try {
