@@ -4,13 +4,28 @@
 #include "common/fatal.hpp"
 #include "geometry/grid.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <system_error>
+#include <thread>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace grix {
 namespace {
+
+constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
+
+// Arrays of at least a huge page start on one; smaller ones as new gives them.
+std::size_t alignment_of(std::size_t bytes)
+{
+    return bytes >= HUGE_PAGE ? HUGE_PAGE : __STDCPP_DEFAULT_NEW_ALIGNMENT__;
+}
 
 using Index3 = std::array<std::int64_t, 3>;
 using IntRotation = std::array<std::array<int, 3>, 3>;
@@ -108,20 +123,43 @@ public:
 
     void cover(std::int64_t index)
     {
-        bits_[static_cast<std::size_t>(index / 64)] |= std::uint64_t{1} << (index % 64);
+        mark(index);
         --missing_;
     }
 
+    // Covers a point without counting it, for threads covering stretches of their own
+    // (whole words); count_marked then counts them.
+    void mark(std::int64_t index)
+    {
+        bits_[static_cast<std::size_t>(index / 64)] |= std::uint64_t{1} << (index % 64);
+    }
+    void count_marked(std::int64_t points) { missing_ -= points; }
+
     std::int64_t missing() const { return missing_; }
 
-    // Calls fill(index) for each point not covered when its word is reached; fill may
-    // cover points.
+    // Calls fill(index) in order for each point of [begin, end) not covered when its
+    // word is reached; fill may cover points.
+    template <class Fill>
+    void for_each_missing(std::int64_t begin, std::int64_t end, Fill fill) const
+    {
+        if (begin >= end)
+            return;
+        const auto first = static_cast<std::size_t>(begin / 64);
+        const auto last = static_cast<std::size_t>((end - 1) / 64);
+        for (std::size_t word = first; word <= last; ++word) {
+            std::uint64_t open = ~bits_[word];
+            if (word == first)
+                open &= ~std::uint64_t{0} << (begin % 64);
+            if (word == last && end % 64 != 0)
+                open &= ~(~std::uint64_t{0} << (end % 64));
+            for (; open != 0; open &= open - 1)
+                fill(static_cast<std::int64_t>(word * 64) + std::countr_zero(open));
+        }
+    }
     template <class Fill>
     void for_each_missing(Fill fill) const
     {
-        for (std::size_t word = 0; word < bits_.size(); ++word)
-            for (std::uint64_t open = ~bits_[word]; open != 0; open &= open - 1)
-                fill(static_cast<std::int64_t>(word * 64) + std::countr_zero(open));
+        for_each_missing(0, static_cast<std::int64_t>(bits_.size()) * 64, fill);
     }
 
 private:
@@ -193,10 +231,11 @@ void advance(Index3& point, const Index3& step, const Index3& cell)
     }
 }
 
-// Map to cell: every map point carried onto its cell point; for a map smaller than the
-// part of the cell still open.
-void fill_from_map(const AxisGrid& map, const GridOp& op, CellDensity& density,
-                   Coverage& coverage)
+// Map to cell: each row of the map handed to `place_row(first, step, values, count)`
+// with the cell point of its first point and the cell step from point to point; the
+// walk ends early when place_row returns true.
+template <class PlaceRow>
+void carry_map_rows(const AxisGrid& map, const GridOp& op, PlaceRow place_row)
 {
     // The cell point of map point (0, 0, 0), and its moves per step along each map direction.
     Index3 start{};
@@ -212,46 +251,159 @@ void fill_from_map(const AxisGrid& map, const GridOp& op, CellDensity& density,
     std::array<std::int64_t, 3> count{};
     for (int axis = 0; axis < 3; ++axis)
         count[map.direction[axis]] = map.extent[axis];
-    std::size_t value = 0;
     Index3 section = start;
     for (std::int64_t k = 0; k < count[2]; ++k, advance(section, step[2], map.points_per_cell)) {
         const float* values = map.values + static_cast<std::size_t>(k) * map.section_length;
         Index3 row = section;
-        for (std::int64_t j = 0; j < count[1]; ++j, advance(row, step[1], map.points_per_cell)) {
-            Index3 point = row;
-            value = static_cast<std::size_t>(j) * map.row_length;
-            for (std::int64_t i = 0; i < count[0]; ++i, ++value) {
-                const std::int64_t index = map.cell_index(point);
-                advance(point, step[0], map.points_per_cell);
-                if (coverage.covered(index))
-                    continue;
-                density.values[static_cast<std::size_t>(index)] = values[value];
-                coverage.cover(index);
-                if (coverage.missing() == 0)
-                    return;
-            }
-        }
+        for (std::int64_t j = 0; j < count[1]; ++j, advance(row, step[1], map.points_per_cell))
+            if (place_row(row, step[0], values + static_cast<std::size_t>(j) * map.row_length,
+                          count[0]))
+                return;
     }
 }
 
-// Cell to map: each open cell point taken back to the map point it comes from.
-void fill_from_cell(const AxisGrid& map, const GridOp& op, CellDensity& density,
-                    Coverage& coverage)
+// Map to cell for a map smaller than the part of the cell still open.
+void fill_from_map(const AxisGrid& map, const GridOp& op, CellDensity& density,
+                   Coverage& coverage)
 {
-    coverage.for_each_missing([&](std::int64_t index) {
-        const Index3 point = map.cell_point(index);
-        Index3 source{};
+    carry_map_rows(map, op, [&](Index3 point, const Index3& step, const float* values,
+                                std::int64_t count) {
+        for (std::int64_t i = 0; i < count; ++i) {
+            const std::int64_t index = map.cell_index(point);
+            advance(point, step, map.points_per_cell);
+            if (coverage.covered(index))
+                continue;
+            density.values[static_cast<std::size_t>(index)] = values[i];
+            coverage.cover(index);
+            if (coverage.missing() == 0)
+                return true;
+        }
+        return false;
+    });
+}
+
+// A map of one period along every axis, under the first operator of the grid: each map
+// point lands on a cell point of its own, so every point is written once, with no
+// coverage to keep. A row running along x, one step a point, is copied as the run to the
+// cell's face and the rest from x = 0.
+void fill_whole_cell(const AxisGrid& map, const GridOp& op, CellDensity& density)
+{
+    float* cell = density.values.data();
+    carry_map_rows(map, op, [&](Index3 point, const Index3& step, const float* values,
+                                std::int64_t count) {
+        if (step == Index3{1, 0, 0}) {  // count is then the cell's points along x
+            const std::int64_t to_face = count - point[0];
+            float* const run = cell + map.cell_index(point);
+            std::copy_n(values, to_face, run);
+            std::copy_n(values + to_face, point[0], run - point[0]);
+            return false;
+        }
+        for (std::int64_t i = 0; i < count; ++i) {
+            cell[static_cast<std::size_t>(map.cell_index(point))] = values[i];
+            advance(point, step, map.points_per_cell);
+        }
+        return false;
+    });
+}
+
+// Threads beyond this gain nothing on the cell's memory.
+constexpr int MAX_THREADS = 8;
+
+// Calls fill(begin, end) on stretches [begin, end) of the cell's points, one a core,
+// each a whole number of coverage words, on threads of their own and the calling
+// thread, and counts the points the calls mark. Where the system gives no more threads,
+// the calling thread fills the rest.
+template <class Fill>
+void fill_in_parallel(const AxisGrid& map, Coverage& coverage, Fill fill)
+{
+    const std::int64_t points = map.cell_points();
+    const int threads =
+        std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, MAX_THREADS);
+    const std::int64_t words = (points + 63) / 64;
+    std::vector<std::int64_t> marked(static_cast<std::size_t>(threads), 0);
+    auto fill_stretch = [&](int t) {
+        const std::int64_t begin = words * t / threads * 64;
+        const std::int64_t end = std::min(words * (t + 1) / threads * 64, points);
+        marked[static_cast<std::size_t>(t)] = fill(begin, end);
+    };
+    std::vector<std::thread> workers;
+    workers.reserve(static_cast<std::size_t>(threads));  // no throw once threads run
+    int t = 1;
+    for (; t < threads; ++t) {
+        try {
+            workers.emplace_back(fill_stretch, t);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    for (int rest = t; rest < threads; ++rest)
+        fill_stretch(rest);
+    fill_stretch(0);
+    for (std::thread& worker : workers)
+        worker.join();
+    for (const std::int64_t count : marked)
+        coverage.count_marked(count);
+}
+
+// `grid` moved `count` steps of `step` (both within [0, period)) and reduced into the
+// period: one step a compare, more a division. Below 2^64 throughout, as count and
+// step are below a period, and a period squared is at most 2^64 (a cell has at most
+// 2^32 points).
+std::int64_t step_within(std::int64_t grid, std::int64_t step, std::int64_t count,
+                         std::int64_t period)
+{
+    if (count != 1)
+        return static_cast<std::int64_t>(
+            (static_cast<std::uint64_t>(grid) +
+             static_cast<std::uint64_t>(count) * static_cast<std::uint64_t>(step)) %
+            static_cast<std::uint64_t>(period));
+    grid += step;
+    return grid >= period ? grid - period : grid;
+}
+
+// Cell to map: each open cell point of [begin, end) taken back to the map point it
+// comes from; returns the points marked. Along a cell row the source moves by whole
+// grid steps, so it is worked out once a row and stepped from open point to open point.
+std::int64_t fill_from_cell(const AxisGrid& map, const GridOp& op, CellDensity& density,
+                            Coverage& coverage, std::int64_t begin, std::int64_t end)
+{
+    const Index3& n = map.points_per_cell;
+    Index3 along_row{};  // the source's move per cell step along x
+    for (int a = 0; a < 3; ++a)
+        along_row[a] = modulo(op.inverse[a][0], n[a]);
+    std::int64_t marked = 0;
+    for (std::int64_t row_index = begin / n[0]; row_index * n[0] < end; ++row_index) {
+        const std::int64_t index = row_index * n[0];
+        const Index3 start = map.cell_point(index);
+        Index3 source{};  // of the point at x = stepped_to
+        bool outside = false;  // along an axis the row does not move along
         for (int a = 0; a < 3; ++a) {
             std::int64_t grid = 0;
             for (int b = 0; b < 3; ++b)
-                grid += op.inverse[a][b] * (point[b] - op.shift[b]);
-            source[a] = modulo(grid - map.origin[a], map.points_per_cell[a]);
-            if (source[a] >= map.extent[a])
-                return;
+                grid += op.inverse[a][b] * (start[b] - op.shift[b]);
+            source[a] = modulo(grid - map.origin[a], n[a]);
+            outside = outside || (along_row[a] == 0 && source[a] >= map.extent[a]);
         }
-        density.values[static_cast<std::size_t>(index)] = map.at(source);
-        coverage.cover(index);
-    });
+        if (outside)
+            continue;
+        std::int64_t stepped_to = 0;
+        coverage.for_each_missing(
+            std::max(begin, index), std::min(end, index + n[0]), [&](std::int64_t point) {
+                const std::int64_t x = point - index;
+                bool inside = true;
+                for (int a = 0; a < 3; ++a) {
+                    source[a] = step_within(source[a], along_row[a], x - stepped_to, n[a]);
+                    inside = inside && source[a] < map.extent[a];
+                }
+                stepped_to = x;
+                if (!inside)
+                    return;
+                density.values[static_cast<std::size_t>(point)] = map.at(source);
+                coverage.mark(point);
+                ++marked;
+            });
+    }
+    return marked;
 }
 
 // The nearest whole number, halves away from zero, exactly as std::round gives it, for
@@ -320,12 +472,11 @@ public:
     bool beyond_map(double grid) const { return grid > static_cast<double>(last_); }
     bool beyond_map(std::int64_t grid) const { return grid > last_; }
 
-    // The next point's whole grid coordinate along a row, for a stepped axis.
-    std::int64_t step(std::int64_t grid) const
+    // The whole grid coordinate `count` points further along a row, for a stepped axis:
+    // what as many single steps, each reduced into the period, give.
+    std::int64_t step(std::int64_t grid, std::int64_t count) const
     {
-        const auto period = static_cast<std::int64_t>(period_);
-        grid += *whole_step_;
-        return grid >= period ? grid - period : grid;
+        return step_within(grid, *whole_step_, count, static_cast<std::int64_t>(period_));
     }
 
 private:
@@ -394,60 +545,87 @@ float interpolate(const AxisGrid& map, const std::array<double, 3>& position)
     return static_cast<float>(sum);
 }
 
-// Cell to map for an operator off the grid: the point each open cell point comes from,
-// interpolated; row by row along x, so that the divisions and the coordinates that do not
-// change along a row are done once a row.
-void fill_interpolated(const AxisGrid& map, const SymmetryOp& op, const IntRotation& inverse,
-                       CellDensity& density, Coverage& coverage)
+// Cell to map for an operator off the grid: the point each open cell point of [begin,
+// end) comes from, interpolated; row by row along x, so that the divisions and the
+// coordinates that do not change along a row are done once a row. Returns the points
+// marked.
+std::int64_t fill_interpolated(const AxisGrid& map, const std::array<SourceAxis, 3>& axes,
+                               CellDensity& density, Coverage& coverage, std::int64_t begin,
+                               std::int64_t end)
 {
-    const std::array<SourceAxis, 3> axes{SourceAxis(map, op, inverse, 0),
-                                         SourceAxis(map, op, inverse, 1),
-                                         SourceAxis(map, op, inverse, 2)};
     const Index3& n = map.points_per_cell;
-    std::int64_t index = 0;
-    for (std::int64_t z = 0; z < n[2]; ++z)
-        for (std::int64_t y = 0; y < n[1]; ++y, index += n[0]) {
-            const auto row = static_cast<std::size_t>(y), plane = static_cast<std::size_t>(z);
-            std::array<double, 3> position{};
-            std::array<std::int64_t, 3> stepped{};
-            bool outside = false;
-            for (int a = 0; a < 3; ++a) {
-                if (!axes[a].along_row()) {
-                    position[a] = axes[a].coordinate(0, row, plane);
-                    outside = outside || axes[a].beyond_map(position[a]);
-                } else if (axes[a].stepped()) {
-                    stepped[a] = static_cast<std::int64_t>(axes[a].coordinate(0, row, plane));
-                }
-            }
-            if (outside)
-                continue;
-            for (std::int64_t x = 0; x < n[0]; ++x) {
-                if (!coverage.covered(index + x)) {
-                    bool inside = true;
-                    for (int a = 0; a < 3 && inside; ++a) {
-                        if (axes[a].stepped()) {
-                            inside = !axes[a].beyond_map(stepped[a]);
-                            position[a] = static_cast<double>(stepped[a]);
-                        } else if (axes[a].along_row()) {
-                            position[a] =
-                                axes[a].coordinate(static_cast<std::size_t>(x), row, plane);
-                            inside = !axes[a].beyond_map(position[a]);
-                        }
-                    }
-                    if (inside) {
-                        density.values[static_cast<std::size_t>(index + x)] =
-                            interpolate(map, position);
-                        coverage.cover(index + x);
-                    }
-                }
-                for (int a = 0; a < 3; ++a)
-                    if (axes[a].stepped())
-                        stepped[a] = axes[a].step(stepped[a]);
+    std::int64_t marked = 0;
+    for (std::int64_t row_index = begin / n[0]; row_index * n[0] < end; ++row_index) {
+        const std::int64_t index = row_index * n[0];
+        const auto row = static_cast<std::size_t>(row_index % n[1]);
+        const auto plane = static_cast<std::size_t>(row_index / n[1]);
+        std::array<double, 3> position{};
+        std::array<std::int64_t, 3> stepped{};
+        bool outside = false;
+        for (int a = 0; a < 3; ++a) {
+            if (!axes[a].along_row()) {
+                position[a] = axes[a].coordinate(0, row, plane);
+                outside = outside || axes[a].beyond_map(position[a]);
+            } else if (axes[a].stepped()) {
+                stepped[a] = static_cast<std::int64_t>(axes[a].coordinate(0, row, plane));
             }
         }
+        if (outside)
+            continue;
+        // Only the open points are visited: on later operators most are covered.
+        const std::int64_t first = std::max(begin, index);
+        const std::int64_t last = std::min(end, index + n[0]);
+        std::int64_t stepped_to = 0;  // the x the stepped coordinates are at
+        coverage.for_each_missing(first, last, [&](std::int64_t point) {
+            const std::int64_t x = point - index;
+            for (int a = 0; a < 3; ++a)
+                if (axes[a].stepped())
+                    stepped[a] = axes[a].step(stepped[a], x - stepped_to);
+            stepped_to = x;
+            bool inside = true;
+            for (int a = 0; a < 3 && inside; ++a) {
+                if (axes[a].stepped()) {
+                    inside = !axes[a].beyond_map(stepped[a]);
+                    position[a] = static_cast<double>(stepped[a]);
+                } else if (axes[a].along_row()) {
+                    position[a] = axes[a].coordinate(static_cast<std::size_t>(x), row, plane);
+                    inside = !axes[a].beyond_map(position[a]);
+                }
+            }
+            if (inside) {
+                density.values[static_cast<std::size_t>(point)] = interpolate(map, position);
+                coverage.mark(point);
+                ++marked;
+            }
+        });
+    }
+    return marked;
 }
 
 }  // namespace
+
+template <class T>
+T* UninitialisedAllocator<T>::allocate(std::size_t count)
+{
+    if (count > std::numeric_limits<std::size_t>::max() / sizeof(T) - HUGE_PAGE)
+        throw std::bad_array_new_length();
+    const std::size_t bytes = count * sizeof(T);
+    const std::size_t alignment = alignment_of(bytes);
+    void* memory = ::operator new(bytes, std::align_val_t{alignment});
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    if (alignment == HUGE_PAGE)  // only advice: ignored where unsupported
+        madvise(memory, bytes / HUGE_PAGE * HUGE_PAGE, MADV_HUGEPAGE);
+#endif
+    return static_cast<T*>(memory);
+}
+
+template <class T>
+void UninitialisedAllocator<T>::deallocate(T* values, std::size_t count) noexcept
+{
+    ::operator delete(values, std::align_val_t{alignment_of(count * sizeof(T))});
+}
+
+template struct UninitialisedAllocator<float>;
 
 std::array<int, 3> count_cell_points(const MapGeometry& geometry)
 {
@@ -478,7 +656,8 @@ CellDensity complete_cell(const FourierMap& fourier, const SpaceGroup& group)
                          static_cast<int>(map.points_per_cell[2])},
                         {},
                         0};
-    density.values.assign(static_cast<std::size_t>(map.cell_points()), 0.0f);
+    // Every point is written below, by an operator or as 0.
+    density.values.resize(static_cast<std::size_t>(map.cell_points()));
     Coverage coverage(map.cell_points());
     std::vector<std::pair<const SymmetryOp*, IntRotation>> off_grid;
     for (const SymmetryOp& op : group.ops) {
@@ -486,17 +665,34 @@ CellDensity complete_cell(const FourierMap& fourier, const SpaceGroup& group)
         if (!inverse || coverage.missing() == 0)
             continue;
         const std::optional<GridOp> grid = grid_op(op, *inverse, map.points_per_cell);
-        if (!grid)
+        if (!grid) {
             off_grid.emplace_back(&op, *inverse);
-        else if (map.map_points() <= coverage.missing())
+        } else if (map.extent == map.points_per_cell &&
+                   coverage.missing() == map.cell_points()) {
+            fill_whole_cell(map, *grid, density);
+            return density;
+        } else if (map.map_points() <= coverage.missing()) {
             fill_from_map(map, *grid, density, coverage);
-        else
-            fill_from_cell(map, *grid, density, coverage);
+        } else {
+            fill_in_parallel(map, coverage, [&](std::int64_t begin, std::int64_t end) {
+                return fill_from_cell(map, *grid, density, coverage, begin, end);
+            });
+        }
     }
-    for (const auto& [op, inverse] : off_grid)
-        if (coverage.missing() > 0)
-            fill_interpolated(map, *op, inverse, density, coverage);
+    for (const auto& [op, inverse] : off_grid) {
+        if (coverage.missing() == 0)
+            break;
+        const std::array<SourceAxis, 3> axes{SourceAxis(map, *op, inverse, 0),
+                                             SourceAxis(map, *op, inverse, 1),
+                                             SourceAxis(map, *op, inverse, 2)};
+        fill_in_parallel(map, coverage, [&](std::int64_t begin, std::int64_t end) {
+            return fill_interpolated(map, axes, density, coverage, begin, end);
+        });
+    }
     density.unreached = coverage.missing();
+    coverage.for_each_missing([&](std::int64_t index) {
+        density.values[static_cast<std::size_t>(index)] = 0.0f;
+    });
     return density;
 }
 

@@ -5,6 +5,7 @@
 #include "common/fourier_map.hpp"
 #include "common/phase.hpp"
 #include "geometry/cell.hpp"
+#include "symmetry/cell_density.hpp"
 
 #include <array>
 #include <cstdint>
@@ -25,7 +26,7 @@ struct CellAtom {
 struct WholeCell {
     Cell geometry;                   // the phase's cell, orthogonalised
     std::array<int, 3> points{};     // grid points per cell along x, y, z; point n at n / points
-    std::vector<float> values;       // x fastest, then y, then z
+    CellValues values;               // x fastest, then y, then z
     std::vector<CellAtom> atoms;
     std::int64_t unreached = 0;      // grid points no operator reached, left 0
 };

@@ -70,100 +70,128 @@ std::string atom_text(const WholeCell& cell)
     return text;
 }
 
-// X planes of the cell turned so that Z runs fastest: value (first + x, y, z) at
-// values[(x * ny + y) * nz + z]. The cube's Z runs, a whole plane apart in the cell, are
-// then read in order; each cache line of the cell read when turning a block gives up to
-// BLOCK_PLANES values instead of one.
-struct PlaneBlock {
-    int first = 0;
-    int count = 0;
-    std::vector<float> values;
+// A tile of the cell turned so that Z runs fastest: planes [first_plane, first_plane +
+// planes) along X, rows [first_row, first_row + rows) along Y, value (first_plane + x,
+// first_row + y, z) at values[(x * rows + y) * nz + z]. The cube's Z runs, a whole plane
+// apart in the cell, are then read in order; each cache line of the cell read when
+// turning a tile gives up to TILE_PLANES values instead of one.
+struct Tile {
+    int first_plane = 0;
+    int planes = 0;
+    int first_row = 0;
+    int rows = 0;
+    CellValues values;  // each written once it is allocated
+
+    bool holds(std::int64_t plane, std::int64_t row) const
+    {
+        return plane >= first_plane && plane < first_plane + planes && row >= first_row &&
+               row < first_row + rows;
+    }
 };
 
-// Floats along X in a cache line; more planes per block gain nothing.
-constexpr int BLOCK_PLANES = 16;
+// Floats along X in a cache line; more planes per tile gain nothing.
+constexpr int TILE_PLANES = 16;
 
-// A block stays within this, with fewer planes when they are large, so that the blocks
-// the threads hold at once take little memory beside the cell.
+// The planes of a tile stay within this, with fewer planes when they are large, so that
+// the tiles the threads hold at once take little memory beside the cell.
 constexpr std::size_t BLOCK_BYTES = std::size_t{8} << 20;
 
-// The blocks the threads format from: a piece asks for the block of its X plane and gets
-// the one last turned when it holds that plane, or waits while another thread turns it,
-// else turns it itself (outside the lock, so that the other threads format meanwhile).
-// Apart from the blocks in use, only the last is kept.
-class PlaneBlocks {
+// A tile's rows are cut to about this, so that the threads, formatting neighbouring
+// pieces, turn different tiles at the same time.
+constexpr std::size_t TILE_BYTES = std::size_t{1} << 20;
+
+// The tiles the threads format from: a piece asks for the tile of its row and gets it
+// when it is kept, or waits while another thread turns it, else turns it itself (outside
+// the lock, so that the other threads format or turn other tiles meanwhile). The tiles
+// of the two latest blocks of planes asked for are kept, besides those in use.
+class CellTiles {
 public:
-    explicit PlaneBlocks(const WholeCell& cell) : cell_(cell)
+    explicit CellTiles(const WholeCell& cell) : cell_(cell)
     {
-        const std::size_t plane_bytes = sizeof(float) *
-                                        static_cast<std::size_t>(cell.points[1]) *
-                                        static_cast<std::size_t>(cell.points[2]);
+        const auto ny = static_cast<std::size_t>(cell.points[1]);
+        const std::size_t row_bytes = sizeof(float) * static_cast<std::size_t>(cell.points[2]);
         planes_ = static_cast<int>(
-            std::clamp<std::size_t>(BLOCK_BYTES / plane_bytes, 1, BLOCK_PLANES));
+            std::clamp<std::size_t>(BLOCK_BYTES / (row_bytes * ny), 1, TILE_PLANES));
+        rows_ = static_cast<int>(std::clamp<std::size_t>(
+            TILE_BYTES / (row_bytes * static_cast<std::size_t>(planes_)), 1, ny));
     }
 
-    std::shared_ptr<const PlaneBlock> block_of(int x)
+    std::shared_ptr<const Tile> tile_of(std::int64_t plane, std::int64_t row)
     {
-        const int first = x / planes_ * planes_;
+        const Key key{static_cast<int>(plane / planes_), static_cast<int>(row / rows_)};
         std::unique_lock lock(mutex_);
-        turned_.wait(lock, [&] { return turning_ != first; });
-        if (last_ && last_->first == first)
-            return last_;
-        turning_ = first;
+        turned_.wait(lock, [&] { return std::find(turning_.begin(), turning_.end(), key) ==
+                                        turning_.end(); });
+        for (const auto& [kept_key, tile] : kept_)
+            if (kept_key == key)
+                return tile;
+        turning_.push_back(key);
         lock.unlock();
-        std::shared_ptr<const PlaneBlock> block;
+        std::shared_ptr<const Tile> tile;
         try {
-            block = std::make_shared<const PlaneBlock>(turn_block(first));
+            tile = std::make_shared<const Tile>(turn_tile(key));
         } catch (...) {
             lock.lock();
-            turning_ = NOT_TURNING;
+            std::erase(turning_, key);
             turned_.notify_all();
             throw;
         }
         lock.lock();
-        turning_ = NOT_TURNING;
-        if (!last_ || last_->first < first)
-            last_ = block;
+        std::erase(turning_, key);
+        std::erase_if(kept_, [&](const auto& kept) { return kept.first.block < key.block - 1; });
+        kept_.emplace_back(key, tile);
         turned_.notify_all();
-        return block;
+        return tile;
     }
 
 private:
+    struct Key {
+        int block;   // planes along X, planes_ a block
+        int stripe;  // rows along Y, rows_ a stripe
+        bool operator==(const Key&) const = default;
+    };
+
     // The one place the cube reads the densities, converted there to e/bohr^3 in double
-    // and rounded once. Z is turned in stretches of
-    // Z_STRETCH, so that the cache lines of a stretch serve every plane of the block
-    // before the next are read.
-    PlaneBlock turn_block(int first) const
+    // and rounded once. Z is turned in stretches of Z_STRETCH, so that the cache lines
+    // of a stretch serve every plane of the tile before the next are read.
+    Tile turn_tile(const Key& key) const
     {
         constexpr std::size_t Z_STRETCH = 64;
         const auto nx = static_cast<std::size_t>(cell_.points[0]);
         const auto ny = static_cast<std::size_t>(cell_.points[1]);
         const auto nz = static_cast<std::size_t>(cell_.points[2]);
-        PlaneBlock block{first, std::min(planes_, cell_.points[0] - first), {}};
-        const std::size_t plane = ny * nz;
-        block.values.resize(static_cast<std::size_t>(block.count) * plane);
-        for (std::size_t y = 0; y < ny; ++y)
+        Tile tile;
+        tile.first_plane = key.block * planes_;
+        tile.planes = std::min(planes_, cell_.points[0] - tile.first_plane);
+        tile.first_row = key.stripe * rows_;
+        tile.rows = std::min(rows_, cell_.points[1] - tile.first_row);
+        const auto planes = static_cast<std::size_t>(tile.planes);
+        const auto rows = static_cast<std::size_t>(tile.rows);
+        tile.values.resize(planes * rows * nz);
+        for (std::size_t y = 0; y < rows; ++y) {
+            const float* row = cell_.values.data() +
+                               nx * (static_cast<std::size_t>(tile.first_row) + y) +
+                               static_cast<std::size_t>(tile.first_plane);
             for (std::size_t z0 = 0; z0 < nz; z0 += Z_STRETCH) {
                 const std::size_t z1 = std::min(z0 + Z_STRETCH, nz);
-                for (std::size_t x = 0; x < static_cast<std::size_t>(block.count); ++x) {
-                    const float* column = cell_.values.data() + nx * y + x +
-                                          static_cast<std::size_t>(first);
-                    float* run = block.values.data() + x * plane + y * nz;
+                for (std::size_t x = 0; x < planes; ++x) {
+                    const float* column = row + x;
+                    float* run = tile.values.data() + (x * rows + y) * nz;
                     for (std::size_t z = z0; z < z1; ++z)
                         run[z] = static_cast<float>(column[nx * ny * z] * BOHR_CUBED);
                 }
             }
-        return block;
+        }
+        return tile;
     }
-
-    static constexpr int NOT_TURNING = -1;
 
     const WholeCell& cell_;
     int planes_ = 1;
+    int rows_ = 1;
     std::mutex mutex_;
     std::condition_variable turned_;
-    int turning_ = NOT_TURNING;  // the first plane of the block a thread is turning
-    std::shared_ptr<const PlaneBlock> last_;
+    std::vector<Key> turning_;  // the tiles threads are turning
+    std::vector<std::pair<Key, std::shared_ptr<const Tile>>> kept_;
 };
 
 // X slowest, Y, then Z fastest: the values of each Z run six to a line, the run ending
@@ -174,18 +202,18 @@ void emit_values(const WholeCell& cell, int threads, OutputSink& sink)
     walk.planes = cell.points[0];
     walk.rows = cell.points[1];
     walk.points = cell.points[2];
-    PlaneBlocks blocks(cell);
+    CellTiles tiles(cell);
     write_grid_walk(sink, walk, threads, [&](const WalkPiece& piece, std::string& text) {
         WalkPiece at = piece;
-        std::shared_ptr<const PlaneBlock> block;
+        std::shared_ptr<const Tile> tile;
         for (std::int64_t r = 0; r < piece.rows; ++r, next_row(walk, at)) {
-            if (!block || at.plane >= block->first + block->count)
-                block = blocks.block_of(static_cast<int>(at.plane));
-            const auto run = (static_cast<std::size_t>(at.plane - block->first) *
-                                  static_cast<std::size_t>(walk.rows) +
-                              static_cast<std::size_t>(at.row)) *
+            if (!tile || !tile->holds(at.plane, at.row))
+                tile = tiles.tile_of(at.plane, at.row);
+            const auto run = (static_cast<std::size_t>(at.plane - tile->first_plane) *
+                                  static_cast<std::size_t>(tile->rows) +
+                              static_cast<std::size_t>(at.row - tile->first_row)) *
                              static_cast<std::size_t>(walk.points);
-            append_value_lines(text, block->values.data() + run + piece.first, piece.first,
+            append_value_lines(text, tile->values.data() + run + piece.first, piece.first,
                                piece.last, walk.points);
         }
     });

@@ -154,7 +154,7 @@ CellDensity plain_complete_cell(const FourierMap& fourier, const SpaceGroup& gro
     map.map = &fourier;
     const Index3& n = map.n;
     CellDensity density{{static_cast<int>(n[0]), static_cast<int>(n[1]), static_cast<int>(n[2])},
-                        std::vector<float>(static_cast<std::size_t>(n[0] * n[1] * n[2]), 0.0f),
+                        CellValues(static_cast<std::size_t>(n[0] * n[1] * n[2]), 0.0f),
                         0};
     std::vector<bool> covered(density.values.size(), false);
     for (const bool exact : {true, false})

@@ -189,4 +189,37 @@ TEST(CompleteCell, OffTheGridEqualsThePlainFormBitForBit)
     }
 }
 
+TEST(CompleteCell, AMapOfOnePeriodGivesItsOwnValuesBitForBit)
+{
+    // Exactly one period along every axis, from offsets of either sign and of whole
+    // periods: each map point lands on a cell point of its own.
+    struct Case {
+        const char* symbol;
+        std::array<AxisGrid, 3> grid;
+    };
+    const Case cases[] = {
+        {"P 1", {{{8, 0, 8}, {6, 0, 6}, {5, 0, 5}}}},
+        {"P 1", {{{8, -3, 8}, {6, 7, 6}, {5, 10, 5}}}},
+        {"P 21/c", {{{9, 2, 9}, {7, -7, 7}, {6, -1, 6}}}},
+    };
+    for (const Case& c : cases) {
+        const SymmetricDensity density(c.symbol, false);
+        const grix::SpaceGroup group = *grix::read_space_group(c.symbol);
+        for (int msect = 1; msect <= 3; ++msect) {
+            const FourierMap map = sample_map(density, msect, c.grid);
+            const grix::CellDensity shipped = grix::complete_cell(map, group);
+            const grix::CellDensity plain = grix::plain_complete_cell(map, group);
+            const std::string where = std::string(c.symbol) + ", msect " + std::to_string(msect);
+            EXPECT_EQ(shipped.unreached, 0) << where;
+            ASSERT_EQ(shipped.values.size(), plain.values.size()) << where;
+            EXPECT_TRUE(std::equal(shipped.values.begin(), shipped.values.end(),
+                                   plain.values.begin(), [](float a, float b) {
+                                       return std::bit_cast<std::uint32_t>(a) ==
+                                              std::bit_cast<std::uint32_t>(b);
+                                   }))
+                << where;
+        }
+    }
+}
+
 }  // namespace

@@ -145,9 +145,29 @@ TEST(WholeCellText, RefusesGridsTheValuesDoNotFill)
     }
 }
 
+// The cube's densities formatted plainly: each Z run gathered point by point, in
+// electrons per cubic bohr.
+std::string plain_cube_values(const WholeCell& cell)
+{
+    const double bohr = 0.529177210903;
+    const auto [nx, ny, nz] = cell.points;
+    std::string text;
+    std::vector<float> run(static_cast<std::size_t>(nz));
+    for (int x = 0; x < nx; ++x)
+        for (int y = 0; y < ny; ++y) {
+            for (int z = 0; z < nz; ++z)
+                run[static_cast<std::size_t>(z)] = static_cast<float>(
+                    cell.values[static_cast<std::size_t>(x + nx * (y + ny * z))] *
+                    (bohr * bohr * bohr));
+            grix::append_value_lines(text, run.data(), 0, nz, nz);
+        }
+    return text;
+}
+
 // Formatted on several threads and written in order, the densities are the bytes of one
-// thread: on grids of many pieces, and with rows longer than a piece along the fastest
-// axis of each format (Z for the cube, X for XSF) and along the other.
+// thread: on grids of many pieces, with rows longer than a piece along the fastest axis
+// of each format (Z for the cube, X for XSF) and along the other, and with planes the
+// cube turns a stripe of rows at a time, the last block of planes short.
 TEST(WholeCellText, ThreadsWriteTheBytesOfOneThread)
 {
     using Emit = void (*)(const WholeCell&, std::string_view, grix::OutputSink&);
@@ -159,7 +179,8 @@ TEST(WholeCellText, ThreadsWriteTheBytesOfOneThread)
     const ScratchDir dir;
     const std::string name = dir.file("cell");
     for (const std::array<int, 3> points :
-         {std::array{40, 50, 60}, std::array{3, 2, 20001}, std::array{20001, 2, 3}}) {
+         {std::array{40, 50, 60}, std::array{3, 2, 20001}, std::array{20001, 2, 3},
+          std::array{20, 300, 200}}) {
         WholeCell cell = tagged_cell();
         cell.points = points;
         cell.values.resize(static_cast<std::size_t>(points[0] * points[1] * points[2]));
@@ -170,6 +191,9 @@ TEST(WholeCellText, ThreadsWriteTheBytesOfOneThread)
             StringSink emitted;
             emit_file(cell, grix::map_title(map.header), emitted);
             const std::string& one_thread = emitted.finish();
+            if (emit_file == grix::emit_gaussian_cube) {
+                EXPECT_TRUE(one_thread.ends_with(plain_cube_values(cell)));
+            }
             for (const int threads : {1, 2, 3}) {
                 const grix::WholeCellConversion conversion{{map, phase, 0, threads}, cell};
                 grix::OutputFile file = grix::open_output_file(name, grix::OutputMode::text);
