@@ -59,56 +59,71 @@ inline float blend_cell_columns(const float* near, const float* far, std::size_t
                               weight[0] * (along_across[1] - along_across[0]));
 }
 
-// The interpolation of a point past the cell transformation, on the prepared grid. Three shortcuts
-// give the same result: for a finite g, floor(g) lies in [0, n - 1) exactly when g does,
-// with n - 1 a whole number, and then truncation is the floor; the corner coordinates
-// come from the spans instead of grid_to_fractional's divisions; and each weight's
-// division becomes a multiplication where that rounds to the same float.
-inline float interpolate_fractional(const DensityGrid& grid, const FractionalPoint& p)
-{
-    std::size_t cell[3];
-    float weight[3];
-    for (std::size_t d = 0; d < 3; ++d) {
-        const float f = p[static_cast<std::size_t>(grid.axes[d])];
-        const double g = grid.intervals[d] * f - grid.origin[d];
-        if (!(g >= 0.0 && g < grid.last_plane[d]))
-            return 0.0f;
-        cell[d] = static_cast<std::size_t>(static_cast<std::int64_t>(g));
-        const GridSpan& span = grid.spans[d][cell[d]];
-        weight[d] = divide_to_float(static_cast<double>(f) - span.low, span.width,
-                                    span.inverse_width);
-    }
+// Where a fractional coordinate falls along one grid direction: inside the map or not,
+// and if so in which grid cell and at what weight within it. Three shortcuts give the
+// plain interpolation's result: for a finite g, floor(g) lies in [0, n - 1) exactly when
+// g does, with n - 1 a whole number, and then truncation is the floor; the corner
+// coordinates come from the spans instead of grid_to_fractional's divisions; and the
+// weight's division becomes a multiplication where that rounds to the same float.
+struct GridPlace {
+    std::uint32_t bits;  // of the coordinate this place is for
+    bool inside;
+    std::size_t cell;
+    float weight;
+};
 
-    const float* near = grid.values + cell[2] * grid.section_length;
-    return blend_cell_columns(near, near + grid.section_length,
-                              cell[1] * grid.row_length + cell[0], grid.row_length, weight);
+GridPlace place_along(const DensityGrid& grid, std::size_t d, float f)
+{
+    GridPlace place{std::bit_cast<std::uint32_t>(f), false, 0, 0.0f};
+    const double g = grid.intervals[d] * f - grid.origin[d];
+    if (!(g >= 0.0 && g < grid.last_plane[d]))
+        return place;
+    place.inside = true;
+    place.cell = static_cast<std::size_t>(static_cast<std::int64_t>(g));
+    const GridSpan& span = grid.spans[d][place.cell];
+    place.weight =
+        divide_to_float(static_cast<double>(f) - span.low, span.width, span.inverse_width);
+    return place;
 }
 
 // to_fractional's products m[r][c] x coordinate c are single double multiplications,
 // so those of the two coordinates fixed along the row are formed once; each sum still
-// runs (m0 u + m1 v) + m2 w.
+// runs (m0 u + m1 v) + m2 w. A place is a function of the coordinate's bits alone, so
+// each direction's is worked out again only when its coordinate changes: along most
+// rows one or two grid directions stand still.
 template <int AXIS>
 void interpolate_along(const DensityGrid& grid, CartesianPoint& point, float step,
                        std::int64_t count, float* densities)
 {
+    // Rows of the matrix in grid direction order: across, down, section.
     double product[3][3];
-    for (std::size_t r = 0; r < 3; ++r) {
+    for (std::size_t d = 0; d < 3; ++d) {
+        const auto r = static_cast<std::size_t>(grid.axes[d]);
         for (std::size_t c = 0; c < 3; ++c)
-            product[r][c] = grid.matrix[3 * r + c] * point[c];
+            product[d][c] = grid.matrix[3 * r + c] * point[c];
     }
     float& moving = point[AXIS];
+    GridPlace place[3] = {};
     for (std::int64_t n = 0; n < count; ++n) {
-        FractionalPoint p;
-        for (std::size_t r = 0; r < 3; ++r) {
-            product[r][AXIS] = grid.matrix[3 * r + AXIS] * moving;
-            p[r] = static_cast<float>(product[r][0] + product[r][1] + product[r][2]);
+        for (std::size_t d = 0; d < 3; ++d) {
+            const auto r = static_cast<std::size_t>(grid.axes[d]);
+            product[d][AXIS] = grid.matrix[3 * r + AXIS] * moving;
+            const auto f = static_cast<float>(product[d][0] + product[d][1] + product[d][2]);
+            if (n == 0 || std::bit_cast<std::uint32_t>(f) != place[d].bits)
+                place[d] = place_along(grid, d, f);
         }
-        densities[n] = interpolate_fractional(grid, p);
         moving += step;
+        if (!(place[0].inside && place[1].inside && place[2].inside)) {
+            densities[n] = 0.0f;
+            continue;
+        }
+        const float weight[3] = {place[0].weight, place[1].weight, place[2].weight};
+        const float* near = grid.values + place[2].cell * grid.section_length;
+        densities[n] = blend_cell_columns(near, near + grid.section_length,
+                                          place[1].cell * grid.row_length + place[0].cell,
+                                          grid.row_length, weight);
     }
 }
-
-
 void widen_box(float value, float& min, float& max)
 {
     if (value < min)
