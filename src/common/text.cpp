@@ -375,11 +375,26 @@ char* put_float(char* out, float value, int width)
                        SCIENTIFIC);
 }
 
+// Resampled grids hold long runs of zeros, the points outside the map: in fields of up
+// to 16 their text is formatted once per call and copied, FIELD_ROOM characters at a
+// time as put_fixed and put_scientific store.
 template <bool SCIENTIFIC, int PRECISION>
 char* put_floats(char* out, const float* values, std::size_t count, int width, char separator)
 {
+    const bool copy_zeros = width <= 16;
+    char zero[MAX_FLOAT_CHARS];
+    std::ptrdiff_t zero_length = -1;  // not yet formatted
     for (std::size_t n = 0; n < count; ++n) {
-        out = put_float<SCIENTIFIC, PRECISION>(out, values[n], width);
+        if (copy_zeros && std::bit_cast<std::uint32_t>(values[n]) == 0) {
+            if (zero_length < 0) {
+                std::memset(zero, ' ', FIELD_ROOM);
+                zero_length = put_float<SCIENTIFIC, PRECISION>(zero, 0.0f, width) - zero;
+            }
+            std::memcpy(out, zero, FIELD_ROOM);
+            out += zero_length;
+        } else {
+            out = put_float<SCIENTIFIC, PRECISION>(out, values[n], width);
+        }
         *out = separator;
         out += separator != '\0';
     }
