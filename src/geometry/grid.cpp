@@ -78,32 +78,32 @@ struct RowDirection {
     const GridSpan* spans;
 };
 
-// Where a fractional coordinate falls along one grid direction: inside the map or not,
+// Where fractional coordinates fall along the grid directions: inside the map or not,
 // and if so in which grid cell and at what weight within it. Three shortcuts give the
 // plain interpolation's result: for a finite g, floor(g) lies in [0, n - 1) exactly when
 // g does, with n - 1 a whole number, and then truncation is the floor; the corner
 // coordinates come from the spans instead of grid_to_fractional's divisions; and the
 // weight's division becomes a multiplication where that rounds to the same float.
-struct GridPlace {
-    std::uint32_t bits;  // of the coordinate this place is for
-    bool inside;
-    std::size_t cell;
-    float weight;
-};
+// Kept as arrays, not structures, so that the row loop holds them in registers.
+struct GridPlaces {
+    std::uint32_t bits[3];  // of the coordinates these places are for
+    bool inside[3];
+    std::size_t cell[3];
+    float weight[3];
 
-GridPlace place_along(const RowDirection& direction, float f)
-{
-    GridPlace place{std::bit_cast<std::uint32_t>(f), false, 0, 0.0f};
-    const double g = direction.interval * f - direction.origin;
-    if (!(g >= 0.0 && g < direction.last_plane))
-        return place;
-    place.inside = true;
-    place.cell = static_cast<std::size_t>(static_cast<std::int64_t>(g));
-    const GridSpan& span = direction.spans[place.cell];
-    place.weight =
-        divide_to_float(static_cast<double>(f) - span.low, span.width, span.inverse_width);
-    return place;
-}
+    void locate(const RowDirection& direction, std::size_t d, float f)
+    {
+        bits[d] = std::bit_cast<std::uint32_t>(f);
+        const double g = direction.interval * f - direction.origin;
+        inside[d] = g >= 0.0 && g < direction.last_plane;
+        if (!inside[d])
+            return;
+        cell[d] = static_cast<std::size_t>(static_cast<std::int64_t>(g));
+        const GridSpan& span = direction.spans[cell[d]];
+        weight[d] =
+            divide_to_float(static_cast<double>(f) - span.low, span.width, span.inverse_width);
+    }
+};
 
 // to_fractional's products m[r][c] x coordinate c are single double multiplications,
 // so those of the two coordinates fixed along the row are formed once; each sum still
@@ -125,24 +125,23 @@ void interpolate_along(const DensityGrid& grid, CartesianPoint& point, float ste
                          grid.last_plane[d], grid.spans[d].data()};
     }
     float& moving = point[AXIS];
-    GridPlace place[3] = {};
+    GridPlaces place{};
     for (std::int64_t n = 0; n < count; ++n) {
         for (std::size_t d = 0; d < 3; ++d) {
             product[d][AXIS] = directions[d].moving_factor * moving;
             const auto f = static_cast<float>(product[d][0] + product[d][1] + product[d][2]);
-            if (n == 0 || std::bit_cast<std::uint32_t>(f) != place[d].bits)
-                place[d] = place_along(directions[d], f);
+            if (n == 0 || std::bit_cast<std::uint32_t>(f) != place.bits[d])
+                place.locate(directions[d], d, f);
         }
         moving += step;
-        if (!(place[0].inside && place[1].inside && place[2].inside)) {
+        if (!(place.inside[0] && place.inside[1] && place.inside[2])) {
             densities[n] = 0.0f;
             continue;
         }
-        const float weight[3] = {place[0].weight, place[1].weight, place[2].weight};
-        const float* near = grid.values + place[2].cell * grid.section_length;
+        const float* near = grid.values + place.cell[2] * grid.section_length;
         densities[n] = blend_cell_columns(near, near + grid.section_length,
-                                          place[1].cell * grid.row_length + place[0].cell,
-                                          grid.row_length, weight);
+                                          place.cell[1] * grid.row_length + place.cell[0],
+                                          grid.row_length, place.weight);
     }
 }
 
