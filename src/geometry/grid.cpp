@@ -34,8 +34,9 @@ std::int32_t count_axis(char axis, float min, float step, float max)
 }
 
 // Two doubles side by side: the grid cell's two columns, across, go through the section
-// and down steps of blend_cell together. Each lane is the same IEEE double operation on
-// the same operands as blend_cell's, so the bits are too; the pairs halve the work.
+// and down steps of the blend together. Each lane is the same IEEE double operation on
+// the same operands as a blend one corner at a time, so the bits are too; the pairs
+// halve the work.
 using ColumnPair = double __attribute__((vector_size(16)));
 using FloatPair = float __attribute__((vector_size(8)));
 
@@ -51,7 +52,10 @@ ColumnPair load_columns(const float* at)
 #endif
 }
 
-// blend_cell, column pair by column pair.
+// The trilinear blend of a map grid cell's eight corner densities, `corner` indexing
+// its lowest one in both sections: along the section direction, then down, then across.
+// The value stays in double through the three steps and is rounded to float once, at
+// the end; rounding between the steps would differ only below float resolution.
 inline float blend_cell_columns(const float* near, const float* far, std::size_t corner,
                                 std::size_t row_length, const float (&weight)[3])
 {
