@@ -212,7 +212,9 @@ char* put_padded(char* out, const char* first, const char* last, int width)
 // buffer and copied would be read back before its stores have landed, which stalls the
 // processor. The field is first filled with blanks by one fixed-size store, which also
 // covers up to FIELD_ROOM - width characters after it; those are overwritten by later
-// text (callers have room for MAX_FLOAT_CHARS). Longer fields take the buffer route.
+// text (callers have room for MAX_FLOAT_CHARS). The field ends `width` characters on,
+// whatever the value, so that where the next value goes need not wait for this one's
+// digits; text longer than the width, and wider fields, take the buffer route.
 constexpr int FIELD_ROOM = 32;
 
 // A minus sign at `at` when `negative`. The store lands at `spare`, a character that
@@ -231,8 +233,8 @@ char* put_fixed(char* out, bool negative, std::uint64_t scaled, int width)
     const std::uint64_t whole = scaled / UNIT;
     const auto fraction = static_cast<std::uint32_t>(scaled % UNIT);
     const int digits = 1 + (whole >= 10) + (whole >= 100) + (whole >= 1000);
-    const int field = std::max(width, (negative ? 1 : 0) + digits + DECIMALS);
-    if (whole >= 10000 || field > FIELD_ROOM || field < DECIMALS + 4) {
+    const int length = (negative ? 1 : 0) + digits + DECIMALS;
+    if (whole >= 10000 || length > width || width > FIELD_ROOM || width < DECIMALS + 4) {
         char text[64];
         char* const last = text + sizeof text;
         char* first = last;
@@ -246,7 +248,7 @@ char* put_fixed(char* out, bool negative, std::uint64_t scaled, int width)
         return put_padded(out, first, last, width);
     }
     std::memset(out, ' ', FIELD_ROOM);
-    char* const end = out + field;
+    char* const end = out + width;
     char* point = end;
     if constexpr (PRECISION > 0) {
         point = put_exact_digits<PRECISION>(end, fraction) - 1;
@@ -270,8 +272,8 @@ char* put_scientific(char* out, bool negative, std::uint64_t digits, int exponen
     constexpr std::uint64_t UNIT = POWERS_OF_10[PRECISION];
     constexpr int MANTISSA = PRECISION > 0 ? PRECISION + 2 : 1;  // d.ddd
     const int magnitude = exponent < 0 ? -exponent : exponent;
-    const int field = std::max(width, (negative ? 1 : 0) + MANTISSA + 4);
-    if (magnitude >= 100 || field > FIELD_ROOM) {
+    const int length = (negative ? 1 : 0) + MANTISSA + 4;
+    if (magnitude >= 100 || length > width || width > FIELD_ROOM) {
         char text[64];
         char* const last = text + sizeof text;
         char* first = put_digits(last, static_cast<std::uint64_t>(magnitude), 2);
@@ -287,7 +289,7 @@ char* put_scientific(char* out, bool negative, std::uint64_t digits, int exponen
         return put_padded(out, first, last, width);
     }
     std::memset(out, ' ', FIELD_ROOM);
-    char* const end = out + field;
+    char* const end = out + width;
     std::memcpy(end - 2, &DIGIT_PAIRS[2 * static_cast<std::size_t>(magnitude)], 2);
     end[-3] = exponent < 0 ? '-' : '+';
     end[-4] = 'E';
@@ -375,11 +377,26 @@ char* put_float(char* out, float value, int width)
                        SCIENTIFIC);
 }
 
+// Resampled grids hold long runs of zeros, the points outside the map: in fields of up
+// to 16 their text is formatted once per call and copied, FIELD_ROOM characters at a
+// time as put_fixed and put_scientific store.
 template <bool SCIENTIFIC, int PRECISION>
 char* put_floats(char* out, const float* values, std::size_t count, int width, char separator)
 {
+    const bool copy_zeros = width <= 16;
+    char zero[MAX_FLOAT_CHARS];
+    std::ptrdiff_t zero_length = -1;  // not yet formatted
     for (std::size_t n = 0; n < count; ++n) {
-        out = put_float<SCIENTIFIC, PRECISION>(out, values[n], width);
+        if (copy_zeros && std::bit_cast<std::uint32_t>(values[n]) == 0) {
+            if (zero_length < 0) {
+                std::memset(zero, ' ', FIELD_ROOM);
+                zero_length = put_float<SCIENTIFIC, PRECISION>(zero, 0.0f, width) - zero;
+            }
+            std::memcpy(out, zero, FIELD_ROOM);
+            out += zero_length;
+        } else {
+            out = put_float<SCIENTIFIC, PRECISION>(out, values[n], width);
+        }
         *out = separator;
         out += separator != '\0';
     }

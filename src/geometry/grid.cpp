@@ -6,7 +6,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // A map cell whose corners round to the same float coordinate gives an infinite or NaN
 // weight; IEEE arithmetic keeps that defined, and it shows in the output as such.
@@ -28,52 +33,119 @@ std::int32_t count_axis(char axis, float min, float step, float max)
     return static_cast<std::int32_t>(count);
 }
 
-// The interpolation of a point past the cell transformation, on the prepared grid. Three shortcuts
-// give the same result: for a finite g, floor(g) lies in [0, n - 1) exactly when g does,
-// with n - 1 a whole number, and then truncation is the floor; the corner coordinates
-// come from the spans instead of grid_to_fractional's divisions; and each weight's
-// division becomes a multiplication where that rounds to the same float.
-inline float interpolate_fractional(const DensityGrid& grid, const FractionalPoint& p)
+// Two doubles side by side: the grid cell's two columns, across, go through the section
+// and down steps of the blend together. Each lane is the same IEEE double operation on
+// the same operands as a blend one corner at a time, so the bits are too; the pairs
+// halve the work.
+using ColumnPair = double __attribute__((vector_size(16)));
+using FloatPair = float __attribute__((vector_size(8)));
+
+ColumnPair load_columns(const float* at)
 {
+#if defined(__SSE2__)
+    // One load and one conversion; the generic form below takes five instructions.
+    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at))));
+#else
+    FloatPair pair;
+    std::memcpy(&pair, at, sizeof pair);
+    return __builtin_convertvector(pair, ColumnPair);
+#endif
+}
+
+// The trilinear blend of a map grid cell's eight corner densities, `corner` indexing
+// its lowest one in both sections: along the section direction, then down, then across.
+// The value stays in double through the three steps and is rounded to float once, at
+// the end; rounding between the steps would differ only below float resolution.
+inline float blend_cell_columns(const float* near, const float* far, std::size_t corner,
+                                std::size_t row_length, const float (&weight)[3])
+{
+    const double along = weight[2], down = weight[1];
+    ColumnPair along_down[2];
+    for (std::size_t r = 0; r < 2; ++r) {
+        const std::size_t at = corner + r * row_length;
+        const ColumnPair v0 = load_columns(near + at);
+        along_down[r] = v0 + along * (load_columns(far + at) - v0);
+    }
+    const ColumnPair along_across =
+        along_down[0] + down * (along_down[1] - along_down[0]);
+    return static_cast<float>(along_across[0] +
+                              weight[0] * (along_across[1] - along_across[0]));
+}
+
+// One grid direction as a row sees it: the matrix element that multiplies the moving
+// coordinate in the direction's fractional coordinate, and the grid along it.
+struct RowDirection {
+    double moving_factor;
+    double interval;
+    double origin;
+    double last_plane;
+    const GridSpan* spans;
+};
+
+// Where fractional coordinates fall along the grid directions: inside the map or not,
+// and if so in which grid cell and at what weight within it. Three shortcuts give the
+// plain interpolation's result: for a finite g, floor(g) lies in [0, n - 1) exactly when
+// g does, with n - 1 a whole number, and then truncation is the floor; the corner
+// coordinates come from the spans instead of grid_to_fractional's divisions; and the
+// weight's division becomes a multiplication where that rounds to the same float.
+// Kept as arrays, not structures, so that the row loop holds them in registers.
+struct GridPlaces {
+    std::uint32_t bits[3];  // of the coordinates these places are for
+    bool inside[3];
     std::size_t cell[3];
     float weight[3];
-    for (std::size_t d = 0; d < 3; ++d) {
-        const float f = p[static_cast<std::size_t>(grid.axes[d])];
-        const double g = grid.intervals[d] * f - grid.origin[d];
-        if (!(g >= 0.0 && g < grid.last_plane[d]))
-            return 0.0f;
-        cell[d] = static_cast<std::size_t>(static_cast<std::int64_t>(g));
-        const GridSpan& span = grid.spans[d][cell[d]];
-        weight[d] = divide_to_float(static_cast<double>(f) - span.low, span.width,
-                                    span.inverse_width);
-    }
 
-    const float* near = grid.values + cell[2] * grid.section_length;
-    return blend_cell(near, near + grid.section_length, cell[1] * grid.row_length + cell[0],
-                      grid.row_length, weight);
-}
+    void locate(const RowDirection& direction, std::size_t d, float f)
+    {
+        bits[d] = std::bit_cast<std::uint32_t>(f);
+        const double g = direction.interval * f - direction.origin;
+        inside[d] = g >= 0.0 && g < direction.last_plane;
+        if (!inside[d])
+            return;
+        cell[d] = static_cast<std::size_t>(static_cast<std::int64_t>(g));
+        const GridSpan& span = direction.spans[cell[d]];
+        weight[d] =
+            divide_to_float(static_cast<double>(f) - span.low, span.width, span.inverse_width);
+    }
+};
 
 // to_fractional's products m[r][c] x coordinate c are single double multiplications,
 // so those of the two coordinates fixed along the row are formed once; each sum still
-// runs (m0 u + m1 v) + m2 w.
+// runs (m0 u + m1 v) + m2 w. A place is a function of the coordinate's bits alone, so
+// each direction's is worked out again only when its coordinate changes: along most
+// rows one or two grid directions stand still.
 template <int AXIS>
 void interpolate_along(const DensityGrid& grid, CartesianPoint& point, float step,
                        std::int64_t count, float* densities)
 {
+    // Matrix rows in grid direction order: across, down, section.
     double product[3][3];
-    for (std::size_t r = 0; r < 3; ++r) {
+    RowDirection directions[3];
+    for (std::size_t d = 0; d < 3; ++d) {
+        const auto r = static_cast<std::size_t>(grid.axes[d]);
         for (std::size_t c = 0; c < 3; ++c)
-            product[r][c] = grid.matrix[3 * r + c] * point[c];
+            product[d][c] = grid.matrix[3 * r + c] * point[c];
+        directions[d] = {grid.matrix[3 * r + AXIS], grid.intervals[d], grid.origin[d],
+                         grid.last_plane[d], grid.spans[d].data()};
     }
     float& moving = point[AXIS];
+    GridPlaces place{};
     for (std::int64_t n = 0; n < count; ++n) {
-        FractionalPoint p;
-        for (std::size_t r = 0; r < 3; ++r) {
-            product[r][AXIS] = grid.matrix[3 * r + AXIS] * moving;
-            p[r] = static_cast<float>(product[r][0] + product[r][1] + product[r][2]);
+        for (std::size_t d = 0; d < 3; ++d) {
+            product[d][AXIS] = directions[d].moving_factor * moving;
+            const auto f = static_cast<float>(product[d][0] + product[d][1] + product[d][2]);
+            if (n == 0 || std::bit_cast<std::uint32_t>(f) != place.bits[d])
+                place.locate(directions[d], d, f);
         }
-        densities[n] = interpolate_fractional(grid, p);
         moving += step;
+        if (!(place.inside[0] && place.inside[1] && place.inside[2])) {
+            densities[n] = 0.0f;
+            continue;
+        }
+        const float* near = grid.values + place.cell[2] * grid.section_length;
+        densities[n] = blend_cell_columns(near, near + grid.section_length,
+                                          place.cell[1] * grid.row_length + place.cell[0],
+                                          grid.row_length, place.weight);
     }
 }
 

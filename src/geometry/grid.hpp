@@ -40,30 +40,6 @@ struct CartesianGrid {
 // An unknown section direction ends the run.
 FractionalPoint grid_to_fractional(const MapGeometry& geometry, const GridIndex& index);
 
-// The trilinear blend of a map grid cell's eight corner densities, `corner` indexing
-// its lowest one in both sections: along the section direction, then down, then across.
-// The value stays in double through the three steps and is rounded to float once, at
-// the end; rounding between the steps would differ only below float resolution.
-inline float blend_cell(const float* near, const float* far, std::size_t corner,
-                        std::size_t row_length, const float (&weight)[3])
-{
-    double along_down[2][2];  // [row offset][column offset], after the section step
-    for (std::size_t r = 0; r < 2; ++r) {
-        for (std::size_t q = 0; q < 2; ++q) {
-            const std::size_t at = corner + r * row_length + q;
-            const double v0 = near[at];
-            along_down[r][q] = v0 + weight[2] * (far[at] - v0);
-        }
-    }
-    double along_across[2];
-    for (std::size_t q = 0; q < 2; ++q)
-        along_across[q] =
-            along_down[0][q] + weight[1] * (along_down[1][q] - along_down[0][q]);
-    return static_cast<float>(along_across[0] +
-                              weight[0] * (along_across[1] - along_across[0]));
-}
-
-
 // A map grid cell along one direction: the fractional coordinate of its lower grid
 // plane, the distance to the upper one and the reciprocal of that distance.
 struct GridSpan {
@@ -121,8 +97,10 @@ DensityGrid prepare_density_grid(const Cell& cell, const FourierMap& map);
 // loops advance it; `point` is left where the next point would be. Each density is the
 // float that a point-by-point interpolation gives: the cell's Cartesian to fractional
 // matrix applied in double, the grid cell's corners from grid_to_fractional, weights
-// rounded to float, one blend_cell. The same double operations run in the same order;
-// only those that do not change along the row are done once.
+// rounded to float, one trilinear blend of the grid cell's eight corners: along the
+// section direction, then down, then across, in double, rounded to float once at the
+// end. The same double operations run in the same order; only those that do not change
+// along the row are done once.
 void interpolate_row(const DensityGrid& grid, CartesianPoint& point, int axis, float step,
                      std::int64_t count, float* densities);
 

@@ -9,6 +9,29 @@
 namespace grix {
 namespace {
 
+// The trilinear blend of a map grid cell's eight corner densities, one corner at a time,
+// `corner` indexing its lowest one in both sections: along the section direction, then
+// down, then across. The value stays in double through the three steps and is rounded
+// to float once, at the end.
+float blend_cell(const float* near, const float* far, std::size_t corner,
+                 std::size_t row_length, const float (&weight)[3])
+{
+    double along_down[2][2];  // [row offset][column offset], after the section step
+    for (std::size_t r = 0; r < 2; ++r) {
+        for (std::size_t q = 0; q < 2; ++q) {
+            const std::size_t at = corner + r * row_length + q;
+            const double v0 = near[at];
+            along_down[r][q] = v0 + weight[2] * (far[at] - v0);
+        }
+    }
+    double along_across[2];
+    for (std::size_t q = 0; q < 2; ++q)
+        along_across[q] =
+            along_down[0][q] + weight[1] * (along_down[1][q] - along_down[0][q]);
+    return static_cast<float>(along_across[0] +
+                              weight[0] * (along_across[1] - along_across[0]));
+}
+
 // Visits the Cartesian grid's points with the writers' running float coordinates:
 // `point_axis` fastest, then `row_axis`, then Z; `visit_row` runs before each row.
 template <typename VisitRow, typename VisitPoint>
