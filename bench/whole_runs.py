@@ -3,7 +3,7 @@
 
 For each case the output is written once, then grix and `cp` of that output to another
 file run in turn (grix, cp, grix, cp, ...), so that both meet the same load of the
-machine; the medians are compared. Each run is started and measured by measure_run
+machine; the medians are compared. Each run writes a file that does not exist yet. Each run is started and measured by measure_run
 (its time; its peak resident memory and processor time from wait4). Prints a Markdown
 table. On a shared machine the processor seconds move less than the wall-clock ones.
 
@@ -52,12 +52,15 @@ def measure(tools, case, work, runs):
     copy = os.path.join(work, "copy" + extension)
     grix, measure_run = tools
     command = [grix] + options + [stem]
-    run(measure_run, command, work)  # writes the output and warms the page cache
+    run(measure_run, command, work)  # warms the page cache
     grix_runs, cp_runs = [], []
     for _ in range(runs):
+        # Both write a new file: replacing one costs the same extra for both (on ext4 the
+        # file system flushes the new file's blocks before it lets it replace another).
+        for path in (output, copy):
+            if os.path.exists(path):
+                os.remove(path)
         grix_runs.append(run(measure_run, command, work))
-        if os.path.exists(copy):
-            os.remove(copy)
         cp_runs.append(run(measure_run, ["cp", output, copy], work))
     size = os.path.getsize(output)
     for path in (output, copy):
