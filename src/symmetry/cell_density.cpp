@@ -648,6 +648,38 @@ std::array<int, 3> count_cell_points(const MapGeometry& geometry)
             static_cast<int>(points[2])};
 }
 
+namespace {
+
+// What complete_cell takes for the first operator on the grid, fill_whole_cell's, when
+// every operator before it is on the grid or cannot be inverted.
+std::optional<GridOp> first_grid_op(const AxisGrid& map, const SpaceGroup& group)
+{
+    for (const SymmetryOp& op : group.ops)
+        if (const std::optional<IntRotation> inverse = invert(op.rotation))
+            if (std::optional<GridOp> grid = grid_op(op, *inverse, map.points_per_cell))
+                return grid;
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<SectionedValues> sections_as_cell(const FourierMap& fourier, const SpaceGroup& group)
+{
+    const AxisGrid map = view_by_axis(fourier);
+    const MapGeometry& geometry = fourier.geometry;
+    if (geometry.axis != std::array<int, 3>{0, 1, 2} || map.extent != map.points_per_cell)
+        return std::nullopt;
+    for (int axis = 0; axis < 3; ++axis)
+        if (modulo(map.origin[axis], map.points_per_cell[axis]) != 0)
+            return std::nullopt;
+    const std::optional<GridOp> first = first_grid_op(map, group);
+    const std::array<Index3, 3> identity{Index3{1, 0, 0}, Index3{0, 1, 0}, Index3{0, 0, 1}};
+    if (!first || first->matrix != identity || first->shift != Index3{})
+        return std::nullopt;
+    return SectionedValues(fourier.section(0), geometry.section_points(),
+                           static_cast<std::size_t>(geometry.points[2]), fourier.values.stride());
+}
+
 CellDensity complete_cell(const FourierMap& fourier, const SpaceGroup& group)
 {
     const AxisGrid map = view_by_axis(fourier);

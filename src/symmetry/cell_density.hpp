@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <optional>
 #include <vector>
 
 namespace grix {
@@ -69,5 +70,11 @@ std::array<int, 3> count_cell_points(const MapGeometry& geometry);
 // interpolated trilinearly inside the map's extent. Points no operator reaches are 0 and
 // counted. The refusals of count_cell_points end the run.
 CellDensity complete_cell(const FourierMap& map, const SpaceGroup& group);
+
+// The map's own sections where they already are what complete_cell gives, value for
+// value: a map of one period along every axis from a grid origin of the cell, across
+// along x, down along y, sections along z, whose first operator on the grid is the
+// identity. nullopt for any other map. The refusals of count_cell_points end the run.
+std::optional<SectionedValues> sections_as_cell(const FourierMap& map, const SpaceGroup& group);
 
 }  // namespace grix

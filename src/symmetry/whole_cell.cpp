@@ -25,6 +25,14 @@ std::vector<CellAtom> place_atoms_in_cell(const Phase& phase, const SpaceGroup& 
 
 }  // namespace
 
+SectionedValues WholeCell::density() const
+{
+    if (map_sections.first != nullptr)
+        return map_sections;
+    const std::size_t plane = static_cast<std::size_t>(points[0]) * static_cast<std::size_t>(points[1]);
+    return {values.data(), plane, static_cast<std::size_t>(points[2]), plane};
+}
+
 WholeCell build_whole_cell(const FourierMap& map, const Phase& phase, const SpaceGroup& group,
                            bool with_density)
 {
@@ -32,6 +40,12 @@ WholeCell build_whole_cell(const FourierMap& map, const Phase& phase, const Spac
     cell.geometry = orthogonalise_cell(phase.cell);
     cell.atoms = place_atoms_in_cell(phase, group);
     if (with_density) {
+        // A map that already is the whole cell in its own order is read where it lies.
+        if (const std::optional<SectionedValues> sections = sections_as_cell(map, group)) {
+            cell.points = {map.geometry.points[0], map.geometry.points[1], map.geometry.points[2]};
+            cell.map_sections = *sections;
+            return cell;
+        }
         CellDensity density = complete_cell(map, group);
         cell.points = density.points;
         cell.values = std::move(density.values);

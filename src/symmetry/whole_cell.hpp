@@ -26,9 +26,16 @@ struct CellAtom {
 struct WholeCell {
     Cell geometry;                   // the phase's cell, orthogonalised
     std::array<int, 3> points{};     // grid points per cell along x, y, z; point n at n / points
-    CellValues values;               // x fastest, then y, then z
+    CellValues values;               // x fastest, then y, then z; empty where map_sections hold them
+    // The map's own sections where they are the cell's density as they stand (the map
+    // then outlives the cell); none where the cell holds its values.
+    SectionedValues map_sections;
     std::vector<CellAtom> atoms;
     std::int64_t unreached = 0;      // grid points no operator reached, left 0
+
+    // The density a section a z, x fastest then y within it: the map's sections or the
+    // cell's own values. Point (x, y, z) is section(z)[x + points[0] * y].
+    SectionedValues density() const;
 };
 
 // The cell of the phase with every image inside it of every atom of the phase, and,

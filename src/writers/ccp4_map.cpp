@@ -61,7 +61,7 @@ Ccp4Grid describe_cell_grid(const WholeCell& cell)
         grid.counts[d] = grid.intervals[d] = cell.points[static_cast<std::size_t>(d)];
         grid.axes[d] = d + 1;
     }
-    grid.values = std::span<const float>(cell.values);
+    grid.values = cell.density();
     return grid;
 }
 

@@ -158,8 +158,8 @@ private:
     {
         constexpr std::size_t Z_STRETCH = 64;
         const auto nx = static_cast<std::size_t>(cell_.points[0]);
-        const auto ny = static_cast<std::size_t>(cell_.points[1]);
         const auto nz = static_cast<std::size_t>(cell_.points[2]);
+        const SectionedValues density = cell_.density();
         Tile tile;
         tile.first_plane = key.block * planes_;
         tile.planes = std::min(planes_, cell_.points[0] - tile.first_plane);
@@ -169,7 +169,7 @@ private:
         const auto rows = static_cast<std::size_t>(tile.rows);
         tile.values.resize(planes * rows * nz);
         for (std::size_t y = 0; y < rows; ++y) {
-            const float* row = cell_.values.data() +
+            const float* row = density.first +
                                nx * (static_cast<std::size_t>(tile.first_row) + y) +
                                static_cast<std::size_t>(tile.first_plane);
             for (std::size_t z0 = 0; z0 < nz; z0 += Z_STRETCH) {
@@ -178,7 +178,7 @@ private:
                     const float* column = row + x;
                     float* run = tile.values.data() + (x * rows + y) * nz;
                     for (std::size_t z = z0; z < z1; ++z)
-                        run[z] = static_cast<float>(column[nx * ny * z] * BOHR_CUBED);
+                        run[z] = static_cast<float>(column[density.stride * z] * BOHR_CUBED);
                 }
             }
         }

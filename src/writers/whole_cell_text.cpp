@@ -64,7 +64,14 @@ void check_value_count(const WholeCell& cell)
             throw std::invalid_argument("whole cell without grid points");
         count *= static_cast<std::size_t>(points);
     }
-    if (cell.values.size() != count)
+    const std::size_t plane = static_cast<std::size_t>(cell.points[0]) *
+                              static_cast<std::size_t>(cell.points[1]);
+    const SectionedValues& sections = cell.map_sections;
+    const bool filled = sections.first != nullptr
+                            ? sections.section_points == plane &&
+                                  sections.sections == static_cast<std::size_t>(cell.points[2])
+                            : cell.values.size() == count;
+    if (!filled)
         throw std::invalid_argument("whole cell values do not fill its grid");
 }
 

@@ -66,6 +66,7 @@ void emit_values(const WholeCell& cell, int threads, OutputSink& sink)
 {
     // Plain names, not a structured binding: the lambda below captures them.
     const int nx = cell.points[0], ny = cell.points[1], nz = cell.points[2];
+    const SectionedValues density = cell.density();
     GridWalk walk;
     walk.planes = nz + 1;
     walk.rows = ny + 1;
@@ -73,9 +74,8 @@ void emit_values(const WholeCell& cell, int threads, OutputSink& sink)
     write_grid_walk(sink, walk, threads, [&](const WalkPiece& piece, std::string& text) {
         WalkPiece at = piece;
         for (std::int64_t r = 0; r < piece.rows; ++r, next_row(walk, at)) {
-            const float* row = cell.values.data() +
-                               static_cast<std::size_t>(nx) *
-                                   static_cast<std::size_t>(at.row % ny + ny * (at.plane % nz));
+            const float* row = density.section(static_cast<std::size_t>(at.plane % nz)).data() +
+                               static_cast<std::size_t>(nx) * static_cast<std::size_t>(at.row % ny);
             const std::int64_t inside = std::min<std::int64_t>(piece.last, nx);
             append_value_lines(text, row + piece.first, piece.first, inside, walk.points);
             if (piece.last == walk.points)
