@@ -6,6 +6,7 @@
 #include "geometry/grid.hpp"
 #include "geometry/map_summary.hpp"
 #include "symmetry/whole_cell.hpp"
+#include "writers/whole_cell_text.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -172,6 +173,7 @@ void write_ccp4_map(const Conversion& conversion, OutputSink& sink)
 
 void write_ccp4_cell(const WholeCellConversion& conversion, OutputSink& sink)
 {
+    check_value_count(conversion.whole_cell);
     write_ccp4_grid(conversion, describe_cell_grid(conversion.whole_cell), sink);
 }
 

@@ -9,6 +9,8 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 using namespace grix;
@@ -219,6 +221,55 @@ TEST(CompleteCell, AMapOfOnePeriodGivesItsOwnValuesBitForBit)
                                    }))
                 << where;
         }
+    }
+}
+
+TEST(CompleteCell, AMapThatIsTheCellInItsOwnOrderIsReadInPlace)
+{
+    // In place only for one period along x, y, z as across, down, sections, from a grid
+    // origin of the cell, with the identity the first operator on the grid; then every
+    // value is complete_cell's, read from sections apart by two words as in a map file.
+    struct Case {
+        const char* symbol;
+        bool identity_first;
+        int msect;
+        std::array<AxisGrid, 3> grid;
+        bool in_place;
+    };
+    const Case cases[] = {
+        {"P 1", true, 3, {{{8, 0, 8}, {6, 0, 6}, {5, 0, 5}}}, true},
+        {"P 21/c", true, 3, {{{9, -9, 9}, {7, 14, 7}, {6, 0, 6}}}, true},
+        {"P 1", true, 3, {{{8, -3, 8}, {6, 0, 6}, {5, 0, 5}}}, false},
+        {"P 1", true, 3, {{{8, 0, 8}, {6, 0, 6}, {5, 0, 6}}}, false},
+        {"P 1", true, 1, {{{8, 0, 8}, {6, 0, 6}, {5, 0, 5}}}, false},
+        {"P 1", true, 2, {{{8, 0, 8}, {6, 0, 6}, {5, 0, 5}}}, false},
+        {"P 21/c", false, 3, {{{9, 0, 9}, {7, 0, 7}, {6, 0, 6}}}, false},
+    };
+    for (const Case& c : cases) {
+        const std::string where = std::string(c.symbol) + ", msect " + std::to_string(c.msect);
+        grix::SpaceGroup group = *grix::read_space_group(c.symbol);
+        if (!c.identity_first)
+            std::rotate(group.ops.begin(), group.ops.begin() + 1, group.ops.end());
+        FourierMap map = sample_map(SymmetricDensity(c.symbol, false), c.msect, c.grid);
+        const std::size_t plane = map.geometry.section_points();
+        const std::size_t count = map.values.sections();
+        auto gapped = std::make_shared<std::vector<float>>((plane + 2) * count, std::nanf(""));
+        for (std::size_t k = 0; k < count; ++k)
+            std::copy_n(map.section(k), plane, gapped->data() + (plane + 2) * k);
+        map.values = grix::MapValues(gapped, gapped->data(), plane, count, plane + 2);
+
+        const std::optional<grix::SectionedValues> in_place = grix::sections_as_cell(map, group);
+        ASSERT_EQ(in_place.has_value(), c.in_place) << where;
+        if (!in_place)
+            continue;
+        const grix::CellDensity copied = grix::complete_cell(map, group);
+        ASSERT_EQ(in_place->size(), copied.values.size()) << where;
+        std::size_t differing = 0;
+        for (std::size_t z = 0; z < in_place->sections; ++z)
+            for (std::size_t n = 0; n < plane; ++n)
+                differing += std::bit_cast<std::uint32_t>(in_place->section(z)[n]) !=
+                             std::bit_cast<std::uint32_t>(copied.values[plane * z + n]);
+        EXPECT_EQ(differing, 0u) << where;
     }
 }
 

@@ -1,3 +1,4 @@
+#include "writers/ccp4_map.hpp"
 #include "writers/formats.hpp"
 #include "writers/gaussian_cube.hpp"
 #include "writers/whole_cell_text.hpp"
@@ -132,6 +133,23 @@ TEST(WholeCellText, LargeGridsComeInPiecesOfAtMostAMiB)
     }
 }
 
+// The cell's values as a map holds them: each section followed by two words (here NaN).
+struct MapHeldValues {
+    std::vector<float> storage;
+    grix::SectionedValues sections;
+
+    explicit MapHeldValues(const WholeCell& cell)
+    {
+        const auto plane = static_cast<std::size_t>(cell.points[0] * cell.points[1]);
+        const auto count = static_cast<std::size_t>(cell.points[2]);
+        storage.assign((plane + 2) * count, std::nanf(""));
+        for (std::size_t z = 0; z < count; ++z)
+            std::copy_n(cell.values.begin() + static_cast<std::ptrdiff_t>(plane * z), plane,
+                        storage.begin() + static_cast<std::ptrdiff_t>((plane + 2) * z));
+        sections = {storage.data(), plane, count, plane + 2};
+    }
+};
+
 TEST(WholeCellText, RefusesGridsTheValuesDoNotFill)
 {
     WholeCell short_of_one = tagged_cell();
@@ -139,10 +157,41 @@ TEST(WholeCellText, RefusesGridsTheValuesDoNotFill)
     WholeCell flat = tagged_cell();
     flat.points = {7, 0, 8};
     flat.values.clear();
-    for (const WholeCell& cell : {short_of_one, flat}) {
+    const MapHeldValues held(tagged_cell());
+    WholeCell section_short = tagged_cell();
+    section_short.values.clear();
+    section_short.map_sections = held.sections;
+    section_short.map_sections.sections = 7;
+    for (const WholeCell& cell : {short_of_one, flat, section_short}) {
         EXPECT_THROW(emit(grix::emit_gaussian_cube, cell), std::invalid_argument);
         EXPECT_THROW(emit(grix::emit_xsf_grid, cell), std::invalid_argument);
     }
+}
+
+// A cell whose density is read from the map's sections, in place, gives every format the
+// bytes of the same density copied into the cell's own block, on one thread or several.
+TEST(WholeCellText, TheMapsSectionsInPlaceWriteAsTheCopiedCell)
+{
+    WholeCell copied = tagged_cell();
+    copied.points = {20, 30, 40};
+    copied.values.resize(20 * 30 * 40);
+    for (std::size_t n = 0; n < copied.values.size(); ++n)
+        copied.values[n] = static_cast<float>(std::sin(0.37 * static_cast<double>(n)));
+    const MapHeldValues held(copied);
+    WholeCell in_place = copied;
+    in_place.values.clear();
+    in_place.map_sections = held.sections;
+    const grix::FourierMap map;
+    const grix::Phase phase;
+    for (const grix::WriteWholeCell write :
+         {grix::write_ccp4_cell, grix::write_gaussian_cube, grix::write_xsf_grid})
+        for (const int threads : {1, 2}) {
+            StringSink from_block;
+            StringSink from_map;
+            write({{map, phase, 0, threads}, copied}, from_block);
+            write({{map, phase, 0, threads}, in_place}, from_map);
+            EXPECT_TRUE(from_map.finish() == from_block.finish()) << threads << " threads";
+        }
 }
 
 // The cube's densities formatted plainly: each Z run gathered point by point, in
