@@ -520,35 +520,56 @@ private:
 // The trilinear blend of the map cell around a point given in map indices per axis (each
 // from 0, or -0, to the extent's last index); along an axis where the point lies on a
 // grid plane, that plane alone. The corners are summed in the order of their number
-// (bit a for the upper plane along axis a), each factor multiplied up along x, y, z.
+// (bit a for the upper plane along axis a), each factor multiplied up along x, y, z,
+// from 0 and 1: the axes on a plane give factors of 1, whose products are exact and
+// are left out.
 float interpolate(const AxisGrid& map, const std::array<double, 3>& position)
 {
-    Index3 low{};
-    std::array<double, 3> weight{};
-    int spread = 0;  // the axes whose upper plane takes part
-    for (int a = 0; a < 3; ++a) {
-        low[a] = static_cast<std::int64_t>(position[a]);  // the floor: not negative
-        weight[a] = position[a] - static_cast<double>(low[a]);
-        spread |= weight[a] != 0 ? 1 << a : 0;
-    }
-    // Weights off a plane are at least ON_GRID from 0 and 1, so no factor of a corner
-    // taken here is 0, and every other corner's is.
+    // Per axis off a plane, in the order x, y, z: the lower and upper planes' factors and
+    // the step to the upper plane. Weights off a plane are at least ON_GRID from 0 and 1.
+    std::array<double, 3> lower{}, upper{};
+    std::array<std::int64_t, 3> step{};
+    int spread = 0;
     std::int64_t low_value = 0;
-    for (int a = 0; a < 3; ++a)
-        low_value += low[a] * map.value_stride[a];
-    double sum = 0;
-    int corner = 0;
-    do {
-        double factor = 1;
-        std::int64_t value = low_value;
-        for (int a = 0; a < 3; ++a) {
-            const bool upper = (corner >> a & 1) != 0;
-            factor *= upper ? weight[a] : 1 - weight[a];
-            value += upper ? map.value_stride[a] : 0;
+    for (int a = 0; a < 3; ++a) {
+        const auto low = static_cast<std::int64_t>(position[a]);  // the floor: not negative
+        const double weight = position[a] - static_cast<double>(low);
+        low_value += low * map.value_stride[a];
+        if (weight != 0) {
+            lower[static_cast<std::size_t>(spread)] = 1 - weight;
+            upper[static_cast<std::size_t>(spread)] = weight;
+            step[static_cast<std::size_t>(spread)] = map.value_stride[a];
+            ++spread;
         }
-        sum += factor * map.values[static_cast<std::size_t>(value)];
-        corner = (corner - spread) & spread;  // the next subset of the spread axes
-    } while (corner != 0);
+    }
+    const float* v = map.values + low_value;
+    double sum = 0;
+    switch (spread) {
+    case 0:
+        sum += v[0];
+        break;
+    case 1:
+        sum += lower[0] * v[0];
+        sum += upper[0] * v[step[0]];
+        break;
+    case 2:
+        sum += lower[0] * lower[1] * v[0];
+        sum += upper[0] * lower[1] * v[step[0]];
+        sum += lower[0] * upper[1] * v[step[1]];
+        sum += upper[0] * upper[1] * v[step[0] + step[1]];
+        break;
+    default:
+        for (int corner = 0; corner < 8; ++corner) {
+            double factor = 1;
+            std::int64_t at = 0;
+            for (std::size_t a = 0; a < 3; ++a) {
+                const bool up = (corner >> a & 1) != 0;
+                factor *= up ? upper[a] : lower[a];
+                at += up ? step[a] : 0;
+            }
+            sum += factor * v[at];
+        }
+    }
     return static_cast<float>(sum);
 }
 
