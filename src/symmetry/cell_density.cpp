@@ -262,8 +262,7 @@ void carry_map_rows(const AxisGrid& map, const GridOp& op, PlaceRow place_row)
     }
 }
 
-// Map to cell for a map far smaller than the part of the cell still open
-// (SCATTER_SHARE).
+// Map to cell for a map smaller than the part of the cell still open.
 void fill_from_map(const AxisGrid& map, const GridOp& op, CellDensity& density,
                    Coverage& coverage)
 {
@@ -306,12 +305,6 @@ void fill_whole_cell(const AxisGrid& map, const GridOp& op, CellDensity& density
         return false;
     });
 }
-
-// A map of at most the cell's open points over this is carried to the cell point by
-// point, on one thread; a larger one is gathered from, open point by open point, on every
-// core. Scattered writes cost far more than scattered reads, and the gather's open
-// points, mostly beyond the map, are skipped a row at a time.
-constexpr std::int64_t SCATTER_SHARE = 8;
 
 // Threads beyond this gain nothing on the cell's memory.
 constexpr int MAX_THREADS = 8;
@@ -731,7 +724,7 @@ CellDensity complete_cell(const FourierMap& fourier, const SpaceGroup& group)
                    coverage.missing() == map.cell_points()) {
             fill_whole_cell(map, *grid, density);
             return density;
-        } else if (map.map_points() * SCATTER_SHARE <= coverage.missing()) {
+        } else if (map.map_points() <= coverage.missing()) {
             fill_from_map(map, *grid, density, coverage);
         } else {
             fill_in_parallel(map, coverage, [&](std::int64_t begin, std::int64_t end) {
