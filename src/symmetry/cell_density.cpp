@@ -5,6 +5,7 @@
 #include "geometry/grid.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -309,10 +310,15 @@ void fill_whole_cell(const AxisGrid& map, const GridOp& op, CellDensity& density
 // Threads beyond this gain nothing on the cell's memory.
 constexpr int MAX_THREADS = 8;
 
-// Calls fill(begin, end) on stretches [begin, end) of the cell's points, one a core,
-// each a whole number of coverage words, on threads of their own and the calling
-// thread, and counts the points the calls mark. Where the system gives no more threads,
-// the calling thread fills the rest.
+// Stretches of the cell per thread: the open points, and so the work, lie unevenly
+// along the cell, and threads that take the next stretch as they finish one end
+// together.
+constexpr int STRETCHES_PER_THREAD = 32;
+
+// Calls fill(begin, end) on stretches [begin, end) of the cell's points, each a whole
+// number of coverage words, on threads of their own and the calling thread, each taking
+// the next stretch left, and counts the points the calls mark. Where the system gives no
+// more threads, those running fill the rest.
 template <class Fill>
 void fill_in_parallel(const AxisGrid& map, Coverage& coverage, Fill fill)
 {
@@ -320,25 +326,26 @@ void fill_in_parallel(const AxisGrid& map, Coverage& coverage, Fill fill)
     const int threads =
         std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, MAX_THREADS);
     const std::int64_t words = (points + 63) / 64;
+    const std::int64_t stretches = std::int64_t{threads} * STRETCHES_PER_THREAD;
+    std::atomic<std::int64_t> next{0};
     std::vector<std::int64_t> marked(static_cast<std::size_t>(threads), 0);
-    auto fill_stretch = [&](int t) {
-        const std::int64_t begin = words * t / threads * 64;
-        const std::int64_t end = std::min(words * (t + 1) / threads * 64, points);
-        marked[static_cast<std::size_t>(t)] = fill(begin, end);
+    auto fill_stretches = [&](int t) {
+        for (std::int64_t s = next++; s < stretches; s = next++) {
+            const std::int64_t begin = words * s / stretches * 64;
+            const std::int64_t end = std::min(words * (s + 1) / stretches * 64, points);
+            marked[static_cast<std::size_t>(t)] += fill(begin, end);
+        }
     };
     std::vector<std::thread> workers;
     workers.reserve(static_cast<std::size_t>(threads));  // no throw once threads run
-    int t = 1;
-    for (; t < threads; ++t) {
+    for (int t = 1; t < threads; ++t) {
         try {
-            workers.emplace_back(fill_stretch, t);
+            workers.emplace_back(fill_stretches, t);
         } catch (const std::system_error&) {
             break;
         }
     }
-    for (int rest = t; rest < threads; ++rest)
-        fill_stretch(rest);
-    fill_stretch(0);
+    fill_stretches(0);
     for (std::thread& worker : workers)
         worker.join();
     for (const std::int64_t count : marked)
