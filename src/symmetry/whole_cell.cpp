@@ -29,7 +29,8 @@ SectionedValues WholeCell::density() const
 {
     if (map_sections.first != nullptr)
         return map_sections;
-    const std::size_t plane = static_cast<std::size_t>(points[0]) * static_cast<std::size_t>(points[1]);
+    const std::size_t plane =
+        static_cast<std::size_t>(points[0]) * static_cast<std::size_t>(points[1]);
     return {values.data(), plane, static_cast<std::size_t>(points[2]), plane};
 }
 

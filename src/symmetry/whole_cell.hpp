@@ -26,7 +26,7 @@ struct CellAtom {
 struct WholeCell {
     Cell geometry;                   // the phase's cell, orthogonalised
     std::array<int, 3> points{};     // grid points per cell along x, y, z; point n at n / points
-    CellValues values;               // x fastest, then y, then z; empty where map_sections hold them
+    CellValues values;               // x fastest, then y, then z; empty with map_sections
     // The map's own sections where they are the cell's density as they stand (the map
     // then outlives the cell); none where the cell holds its values.
     SectionedValues map_sections;
