@@ -340,6 +340,20 @@ Scientific find_scientific(float value, const SplitFloat& split)
     exponent += std::fabs(value) >=
                 DECIMAL_POWERS[static_cast<std::size_t>(exponent + 1 + DECIMAL_POWER_OFFSET)];
     constexpr std::uint64_t UNIT = POWERS_OF_10[PRECISION];
+    // Densities take one product and one rounding shift: a power from 0 to 16 and a
+    // binary exponent that leaves a fraction to round. A carry to 10 x UNIT is UNIT at
+    // the next exponent; fewer digits than UNIT mean a guess one too large.
+    const int power = PRECISION - exponent;
+    const int shift = -(split.exponent + power);
+    if (power >= 0 && power <= 16 && shift > 0 && shift < 64) {
+        const std::uint64_t x = split.significand * POWERS_OF_5[static_cast<std::size_t>(power)];
+        std::uint64_t digits = x >> shift;
+        const std::uint64_t rest = x - (digits << shift);
+        digits += rest + (digits & 1) > std::uint64_t{1} << (shift - 1);
+        if (digits >= UNIT)
+            return digits < 10 * UNIT ? Scientific{digits, exponent}
+                                      : Scientific{UNIT, exponent + 1};
+    }
     for (int attempt = 0; attempt < 3; ++attempt) {
         const std::uint64_t digits = scale_round(split, PRECISION - exponent);
         if (digits == OUT_OF_REACH)
