@@ -179,7 +179,7 @@ TEST(WholeCellText, ThreadsWriteTheBytesOfOneThread)
     const ScratchDir dir;
     const std::string name = dir.file("cell");
     for (const std::array<int, 3> points :
-         {std::array{40, 50, 60}, std::array{3, 2, 20001}, std::array{20001, 2, 3},
+         {std::array{60, 50, 60}, std::array{3, 2, 70001}, std::array{70001, 2, 3},
           std::array{20, 300, 200}}) {
         WholeCell cell = tagged_cell();
         cell.points = points;
