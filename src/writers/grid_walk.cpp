@@ -63,14 +63,16 @@ bool cut_piece(const GridWalk& walk, WalkPiece& cursor, WalkPiece& piece)
     return true;
 }
 
+// Puts the text of a piece in place of the text of an earlier piece, which `text` holds.
+using PieceReplacer = std::function<void(const WalkPiece& piece, std::string& text)>;
+
 // Formats and hands over the pieces one after the other on the calling thread.
-void write_in_order(OutputSink& sink, const GridWalk& walk, const PieceFormatter& format_piece)
+void write_in_order(OutputSink& sink, const GridWalk& walk, const PieceReplacer& format_piece)
 {
     WalkPiece cursor = start_walk(walk);
     WalkPiece piece;
     std::string text;
     while (cut_piece(walk, cursor, piece)) {
-        text.clear();
         format_piece(piece, text);
         sink.write_block(text.data(), text.size());
     }
@@ -100,19 +102,18 @@ struct Pipeline {
 
 // Formats the oldest piece not yet taken. Called, and returns, with the lock held.
 void format_next(Pipeline& pipeline, std::unique_lock<std::mutex>& lock,
-                 const PieceFormatter& format_piece)
+                 const PieceReplacer& format_piece)
 {
     const auto ring = static_cast<std::int64_t>(pipeline.slots.size());
     Slot& slot = pipeline.slots[static_cast<std::size_t>(pipeline.taken++ % ring)];
     lock.unlock();
-    slot.text.clear();
     format_piece(slot.piece, slot.text);
     lock.lock();
     slot.ready = true;
     pipeline.ready.notify_all();
 }
 
-void format_pieces(Pipeline& pipeline, const PieceFormatter& format_piece)
+void format_pieces(Pipeline& pipeline, const PieceReplacer& format_piece)
 {
     std::unique_lock lock(pipeline.mutex);
     for (;;) {
@@ -152,7 +153,7 @@ struct Workers {
 
 // `threads` - 1 workers and the calling thread format; the calling thread writes.
 void write_in_parallel(OutputSink& sink, const GridWalk& walk, int threads,
-                       const PieceFormatter& format_piece)
+                       const PieceReplacer& format_piece)
 {
     Pipeline pipeline;
     pipeline.slots.resize(2 * static_cast<std::size_t>(threads));
@@ -196,6 +197,16 @@ void write_in_parallel(OutputSink& sink, const GridWalk& walk, int threads,
     }
 }
 
+void write_walk(OutputSink& sink, const GridWalk& walk, int threads,
+                const PieceReplacer& format_piece)
+{
+    threads = count_threads(threads);
+    if (threads > 1)
+        write_in_parallel(sink, walk, threads, format_piece);
+    else
+        write_in_order(sink, walk, format_piece);
+}
+
 }  // namespace
 
 void next_row(const GridWalk& walk, WalkPiece& position)
@@ -215,11 +226,20 @@ void next_row(const GridWalk& walk, WalkPiece& position)
 void write_grid_walk(OutputSink& sink, const GridWalk& walk, int threads,
                      const PieceFormatter& format_piece)
 {
-    threads = count_threads(threads);
-    if (threads > 1)
-        write_in_parallel(sink, walk, threads, format_piece);
-    else
-        write_in_order(sink, walk, format_piece);
+    write_walk(sink, walk, threads, [&](const WalkPiece& piece, std::string& text) {
+        text.clear();
+        format_piece(piece, text);
+    });
+}
+
+void write_grid_walk(OutputSink& sink, const GridWalk& walk, int threads,
+                     std::size_t bytes_per_point, const PieceEncoder& encode_piece)
+{
+    write_walk(sink, walk, threads, [&](const WalkPiece& piece, std::string& bytes) {
+        const auto points = static_cast<std::size_t>(piece.rows * (piece.last - piece.first));
+        bytes.resize(bytes_per_point * points);  // no change from a piece of the same size
+        encode_piece(piece, reinterpret_cast<unsigned char*>(bytes.data()));
+    });
 }
 
 }  // namespace grix

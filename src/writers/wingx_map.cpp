@@ -87,10 +87,8 @@ void write_densities(OutputSink& sink, const FourierMap& map, int threads)
     walk.rows = map.geometry.points[0];
     walk.planes = map.geometry.points[2];
     const std::ptrdiff_t across = map.geometry.points[0];
-    write_grid_walk(sink, walk, threads, [&](const WalkPiece& piece, std::string& bytes) {
+    write_grid_walk(sink, walk, threads, 4, [&](const WalkPiece& piece, unsigned char* out) {
         const std::int64_t length = piece.last - piece.first;  // values per column
-        bytes.resize(static_cast<std::size_t>(4 * length * piece.rows));
-        auto* out = reinterpret_cast<unsigned char*>(bytes.data());
         WalkPiece at = piece;
         for (std::int64_t done = 0; done < piece.rows;) {
             // Neighbouring columns of one section: a piece may run into the next.
@@ -104,7 +102,7 @@ void write_densities(OutputSink& sink, const FourierMap& map, int threads)
             for (std::int64_t c = 0; c < columns; ++c)
                 next_row(walk, at);
         }
-        make_le32_words(out, bytes.size() / 4);
+        make_le32_words(out, static_cast<std::size_t>(length * piece.rows));
     });
 }
 
