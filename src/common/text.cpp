@@ -53,6 +53,20 @@ constexpr auto BLANKED_PAIRS = [] {
     return pairs;
 }();
 
+// "E-99" .. "E+99": a scientific exponent of two digits, stored in one move.
+constexpr auto EXPONENT_TEXTS = [] {
+    std::array<char, 4 * 199> texts{};
+    for (int exponent = -99; exponent <= 99; ++exponent) {
+        const int magnitude = exponent < 0 ? -exponent : exponent;
+        char* text = &texts[static_cast<std::size_t>(4 * (exponent + 99))];
+        text[0] = 'E';
+        text[1] = exponent < 0 ? '-' : '+';
+        text[2] = static_cast<char>('0' + magnitude / 10);
+        text[3] = static_cast<char>('0' + magnitude % 10);
+    }
+    return texts;
+}();
+
 // 10^k for k from -50 to 39, near enough to guess a float's decimal exponent.
 constexpr int DECIMAL_POWER_OFFSET = 50;
 constexpr auto DECIMAL_POWERS = [] {
@@ -290,9 +304,7 @@ char* put_scientific(char* out, bool negative, std::uint64_t digits, int exponen
     }
     std::memset(out, ' ', FIELD_ROOM);
     char* const end = out + width;
-    std::memcpy(end - 2, &DIGIT_PAIRS[2 * static_cast<std::size_t>(magnitude)], 2);
-    end[-3] = exponent < 0 ? '-' : '+';
-    end[-4] = 'E';
+    std::memcpy(end - 4, &EXPONENT_TEXTS[static_cast<std::size_t>(4 * (exponent + 99))], 4);
     char* first = end - 4;
     if constexpr (PRECISION > 0) {
         first = put_exact_digits<PRECISION>(first, static_cast<std::uint32_t>(digits % UNIT));
