@@ -235,10 +235,22 @@ void write_grid_walk(OutputSink& sink, const GridWalk& walk, int threads,
 void write_grid_walk(OutputSink& sink, const GridWalk& walk, int threads,
                      std::size_t bytes_per_point, const PieceEncoder& encode_piece)
 {
-    write_walk(sink, walk, threads, [&](const WalkPiece& piece, std::string& bytes) {
-        const auto points = static_cast<std::size_t>(piece.rows * (piece.last - piece.first));
-        bytes.resize(bytes_per_point * points);  // no change from a piece of the same size
-        encode_piece(piece, reinterpret_cast<unsigned char*>(bytes.data()));
+    write_grid_walk(
+        sink, walk, threads,
+        [&](const WalkPiece& piece) {
+            return bytes_per_point * static_cast<std::size_t>(piece.rows * (piece.last - piece.first));
+        },
+        [&](const WalkPiece& piece, char* out) {
+            encode_piece(piece, reinterpret_cast<unsigned char*>(out));
+        });
+}
+
+void write_grid_walk(OutputSink& sink, const GridWalk& walk, int threads,
+                     const PieceLength& length_of, const PieceWriter& write_piece)
+{
+    write_walk(sink, walk, threads, [&](const WalkPiece& piece, std::string& text) {
+        text.resize(length_of(piece));  // no change from a piece of the same length
+        write_piece(piece, text.data());
     });
 }
 

@@ -25,6 +25,16 @@ inline constexpr std::size_t VALUES_PER_LINE = 6;
 void append_value_lines(std::string& text, const float* values, std::int64_t first,
                         std::int64_t last, std::int64_t points);
 
+// The length of that text: "%13.5E" of a float never takes more than 13 characters (one
+// digit, five decimals, a two-digit exponent and a sign), so each value takes 13 and
+// each line its line feed besides.
+std::size_t value_lines_length(std::int64_t first, std::int64_t last, std::int64_t points);
+
+// The same text written at `out`, exactly value_lines_length characters and nothing
+// beyond them.
+void write_value_lines(char* out, const float* values, std::int64_t first,
+                       std::int64_t last, std::int64_t points);
+
 // "FCLC map: " and the map file's title, for the first line of a file.
 std::string map_title(const MapHeader& header);
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -130,6 +131,28 @@ TEST(WholeCellText, LargeGridsComeInPiecesOfAtMostAMiB)
         EXPECT_GT(file.text.size(), 3 * grix::OutputSink::CHUNK_BYTES);
         EXPECT_LE(file.largest_piece, grix::OutputSink::CHUNK_BYTES);
     }
+}
+
+// Written in place, the lines take the length foretold, every stretch of a row at any
+// cut, with the widest fields (negative, two-digit negative exponents), infinities, NaN
+// and subnormals, and leave the room's neighbours alone.
+TEST(WholeCellText, ValueLinesWrittenInPlaceFillTheirLengthExactly)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<float> row = {-3.4e38f, -1.2e-38f, inf, -inf, nan, -nan, -0.0f, 1e-45f,
+                                    -9.999995f, 0.0f, 99999.5f, -7.5e-11f, 1.0f, -2.5f,
+                                    3.25e7f, -1e-40f, 6.0f};
+    const auto points = static_cast<std::int64_t>(row.size());
+    for (std::int64_t first = 0; first < points; ++first)
+        for (std::int64_t last = first + 1; last <= points; ++last) {
+            std::string expected;
+            grix::append_value_lines(expected, row.data() + first, first, last, points);
+            const std::size_t length = grix::value_lines_length(first, last, points);
+            std::string room(length + 2, '#');
+            grix::write_value_lines(room.data() + 1, row.data() + first, first, last, points);
+            EXPECT_EQ(room, "#" + expected + "#") << first << " to " << last;
+        }
 }
 
 TEST(WholeCellText, RefusesGridsTheValuesDoNotFill)
