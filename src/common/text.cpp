@@ -53,6 +53,18 @@ constexpr auto BLANKED_PAIRS = [] {
     return pairs;
 }();
 
+// "0.0 ", "0.1 " .. "9.9 ": the first two significant digits with the point between.
+constexpr auto POINTED_PAIRS = [] {
+    std::array<char, 400> pairs{};
+    for (std::size_t n = 0; n < 100; ++n) {
+        pairs[4 * n] = static_cast<char>('0' + n / 10);
+        pairs[4 * n + 1] = '.';
+        pairs[4 * n + 2] = static_cast<char>('0' + n % 10);
+        pairs[4 * n + 3] = ' ';
+    }
+    return pairs;
+}();
+
 // "E-99" .. "E+99": a scientific exponent of two digits, stored in one move.
 constexpr auto EXPONENT_TEXTS = [] {
     std::array<char, 4 * 199> texts{};
@@ -304,13 +316,19 @@ char* put_scientific(char* out, bool negative, std::uint64_t digits, int exponen
     }
     std::memset(out, ' ', FIELD_ROOM);
     char* const end = out + width;
-    std::memcpy(end - 4, &EXPONENT_TEXTS[static_cast<std::size_t>(4 * (exponent + 99))], 4);
     char* first = end - 4;
     if constexpr (PRECISION > 0) {
-        first = put_exact_digits<PRECISION>(first, static_cast<std::uint32_t>(digits % UNIT));
-        *--first = '.';
+        // The first two digits with the point between them in one move (its fourth
+        // character is overwritten by the digits after them, or the exponent), the
+        // rest as one number: fewer steps from the digits to the text.
+        constexpr std::uint64_t TAIL_UNIT = POWERS_OF_10[PRECISION - 1];
+        first -= PRECISION + 2;
+        std::memcpy(first, &POINTED_PAIRS[4 * (digits / TAIL_UNIT)], 4);
+        put_exact_digits<PRECISION - 1>(end - 4, static_cast<std::uint32_t>(digits % TAIL_UNIT));
+    } else {
+        *--first = static_cast<char>('0' + digits);
     }
-    *--first = static_cast<char>('0' + digits / UNIT);
+    std::memcpy(end - 4, &EXPONENT_TEXTS[static_cast<std::size_t>(4 * (exponent + 99))], 4);
     put_minus(first - 1, end, negative);
     return end;
 }
