@@ -6,33 +6,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 
 namespace grix {
-
-void append_value_lines(std::string& text, const float* values, std::int64_t first,
-                        std::int64_t last, std::int64_t points)
-{
-    constexpr auto PER_LINE = static_cast<std::int64_t>(VALUES_PER_LINE);
-    constexpr std::size_t LINE_ROOM = VALUES_PER_LINE * (MAX_FLOAT_CHARS + 1) + 1;
-    char lines[32 * LINE_ROOM];  // filled a batch of lines at a time, then appended
-    char* end = lines;
-    for (std::int64_t n = first; n < last;) {
-        if (end + LINE_ROOM > std::end(lines)) {
-            text.append(lines, end);
-            end = lines;
-        }
-        const std::int64_t line_end = std::min((n / PER_LINE + 1) * PER_LINE, last);
-        end = write_scientific_floats(end, values + (n - first),
-                                      static_cast<std::size_t>(line_end - n), 13, 5);
-        if (line_end % PER_LINE == 0 || line_end == points)
-            *end++ = '\n';
-        n = line_end;
-    }
-    text.append(lines, end);
-}
 
 std::size_t value_lines_length(std::int64_t first, std::int64_t last, std::int64_t points)
 {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <sstream>
 #include <stdexcept>
@@ -133,6 +134,22 @@ TEST(WholeCellText, LargeGridsComeInPiecesOfAtMostAMiB)
     }
 }
 
+// Values first to last - 1 of a row of `points`, `values` holding value `first` on, as
+// printf writes them: "%13.5E", six to a line, the row ending its last line.
+std::string plain_value_lines(const float* values, std::int64_t first, std::int64_t last,
+                              std::int64_t points)
+{
+    std::string text;
+    char field[64];
+    for (std::int64_t n = first; n < last; ++n) {
+        std::snprintf(field, sizeof field, "%13.5E", static_cast<double>(values[n - first]));
+        text += field;
+        if ((n + 1) % 6 == 0 || n + 1 == points)
+            text += '\n';
+    }
+    return text;
+}
+
 // Written in place, the lines take the length foretold, every stretch of a row at any
 // cut, with the widest fields (negative, two-digit negative exponents), infinities, NaN
 // and subnormals, and leave the room's neighbours alone.
@@ -146,8 +163,7 @@ TEST(WholeCellText, ValueLinesWrittenInPlaceFillTheirLengthExactly)
     const auto points = static_cast<std::int64_t>(row.size());
     for (std::int64_t first = 0; first < points; ++first)
         for (std::int64_t last = first + 1; last <= points; ++last) {
-            std::string expected;
-            grix::append_value_lines(expected, row.data() + first, first, last, points);
+            const std::string expected = plain_value_lines(row.data() + first, first, last, points);
             const std::size_t length = grix::value_lines_length(first, last, points);
             std::string room(length + 2, '#');
             grix::write_value_lines(room.data() + 1, row.data() + first, first, last, points);
@@ -182,7 +198,7 @@ std::string plain_cube_values(const WholeCell& cell)
                 run[static_cast<std::size_t>(z)] = static_cast<float>(
                     cell.values[static_cast<std::size_t>(x + nx * (y + ny * z))] *
                     (bohr * bohr * bohr));
-            grix::append_value_lines(text, run.data(), 0, nz, nz);
+            text += plain_value_lines(run.data(), 0, nz, nz);
         }
     return text;
 }
