@@ -53,6 +53,32 @@ constexpr auto BLANKED_PAIRS = [] {
     return pairs;
 }();
 
+// "0.0 ", "0.1 " .. "9.9 ": the first two significant digits with the point between.
+constexpr auto POINTED_PAIRS = [] {
+    std::array<char, 400> pairs{};
+    for (std::size_t n = 0; n < 100; ++n) {
+        pairs[4 * n] = static_cast<char>('0' + n / 10);
+        pairs[4 * n + 1] = '.';
+        pairs[4 * n + 2] = static_cast<char>('0' + n % 10);
+        pairs[4 * n + 3] = ' ';
+    }
+    return pairs;
+}();
+
+// "E-99" .. "E+99": a scientific exponent of two digits, stored in one move.
+constexpr auto EXPONENT_TEXTS = [] {
+    std::array<char, 4 * 199> texts{};
+    for (int exponent = -99; exponent <= 99; ++exponent) {
+        const int magnitude = exponent < 0 ? -exponent : exponent;
+        char* text = &texts[static_cast<std::size_t>(4 * (exponent + 99))];
+        text[0] = 'E';
+        text[1] = exponent < 0 ? '-' : '+';
+        text[2] = static_cast<char>('0' + magnitude / 10);
+        text[3] = static_cast<char>('0' + magnitude % 10);
+    }
+    return texts;
+}();
+
 // 10^k for k from -50 to 39, near enough to guess a float's decimal exponent.
 constexpr int DECIMAL_POWER_OFFSET = 50;
 constexpr auto DECIMAL_POWERS = [] {
@@ -290,15 +316,19 @@ char* put_scientific(char* out, bool negative, std::uint64_t digits, int exponen
     }
     std::memset(out, ' ', FIELD_ROOM);
     char* const end = out + width;
-    std::memcpy(end - 2, &DIGIT_PAIRS[2 * static_cast<std::size_t>(magnitude)], 2);
-    end[-3] = exponent < 0 ? '-' : '+';
-    end[-4] = 'E';
     char* first = end - 4;
     if constexpr (PRECISION > 0) {
-        first = put_exact_digits<PRECISION>(first, static_cast<std::uint32_t>(digits % UNIT));
-        *--first = '.';
+        // The first two digits with the point between them in one move (its fourth
+        // character is overwritten by the digits after them, or the exponent), the
+        // rest as one number: fewer steps from the digits to the text.
+        constexpr std::uint64_t TAIL_UNIT = POWERS_OF_10[PRECISION - 1];
+        first -= PRECISION + 2;
+        std::memcpy(first, &POINTED_PAIRS[4 * (digits / TAIL_UNIT)], 4);
+        put_exact_digits<PRECISION - 1>(end - 4, static_cast<std::uint32_t>(digits % TAIL_UNIT));
+    } else {
+        *--first = static_cast<char>('0' + digits);
     }
-    *--first = static_cast<char>('0' + digits / UNIT);
+    std::memcpy(end - 4, &EXPONENT_TEXTS[static_cast<std::size_t>(4 * (exponent + 99))], 4);
     put_minus(first - 1, end, negative);
     return end;
 }
@@ -340,6 +370,20 @@ Scientific find_scientific(float value, const SplitFloat& split)
     exponent += std::fabs(value) >=
                 DECIMAL_POWERS[static_cast<std::size_t>(exponent + 1 + DECIMAL_POWER_OFFSET)];
     constexpr std::uint64_t UNIT = POWERS_OF_10[PRECISION];
+    // Densities take one product and one rounding shift: a power from 0 to 16 and a
+    // binary exponent that leaves a fraction to round. A carry to 10 x UNIT is UNIT at
+    // the next exponent; fewer digits than UNIT mean a guess one too large.
+    const int power = PRECISION - exponent;
+    const int shift = -(split.exponent + power);
+    if (power >= 0 && power <= 16 && shift > 0 && shift < 64) {
+        const std::uint64_t x = split.significand * POWERS_OF_5[static_cast<std::size_t>(power)];
+        std::uint64_t digits = x >> shift;
+        const std::uint64_t rest = x - (digits << shift);
+        digits += rest + (digits & 1) > std::uint64_t{1} << (shift - 1);
+        if (digits >= UNIT)
+            return digits < 10 * UNIT ? Scientific{digits, exponent}
+                                      : Scientific{UNIT, exponent + 1};
+    }
     for (int attempt = 0; attempt < 3; ++attempt) {
         const std::uint64_t digits = scale_round(split, PRECISION - exponent);
         if (digits == OUT_OF_REACH)

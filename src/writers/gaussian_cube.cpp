@@ -203,7 +203,12 @@ void emit_values(const WholeCell& cell, int threads, OutputSink& sink)
     walk.rows = cell.points[1];
     walk.points = cell.points[2];
     CellTiles tiles(cell);
-    write_grid_walk(sink, walk, threads, [&](const WalkPiece& piece, std::string& text) {
+    const auto length_of = [&](const WalkPiece& piece) {
+        return static_cast<std::size_t>(piece.rows) *
+               value_lines_length(piece.first, piece.last, walk.points);
+    };
+    write_grid_walk(sink, walk, threads, length_of, [&](const WalkPiece& piece, char* out) {
+        const std::size_t run_length = value_lines_length(piece.first, piece.last, walk.points);
         WalkPiece at = piece;
         std::shared_ptr<const Tile> tile;
         for (std::int64_t r = 0; r < piece.rows; ++r, next_row(walk, at)) {
@@ -213,8 +218,9 @@ void emit_values(const WholeCell& cell, int threads, OutputSink& sink)
                                   static_cast<std::size_t>(tile->rows) +
                               static_cast<std::size_t>(at.row - tile->first_row)) *
                              static_cast<std::size_t>(walk.points);
-            append_value_lines(text, tile->values.data() + run + piece.first, piece.first,
-                               piece.last, walk.points);
+            write_value_lines(out, tile->values.data() + run + piece.first, piece.first,
+                              piece.last, walk.points);
+            out += run_length;
         }
     });
 }

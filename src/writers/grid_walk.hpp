@@ -7,6 +7,7 @@
 
 #include "writers/output_sink.hpp"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -39,6 +40,15 @@ struct WalkPiece {
 // Appends the text of a piece; runs on any thread, so it may only read shared data.
 using PieceFormatter = std::function<void(const WalkPiece& piece, std::string& text)>;
 
+// Writes the bytes of a piece at `out`, `bytes_per_point` for each of its points (the
+// binary formats); runs on any thread, so it may only read shared data.
+using PieceEncoder = std::function<void(const WalkPiece& piece, unsigned char* out)>;
+
+// For text whose length is known before it is written: the characters of a piece, and
+// a writer that puts exactly that many at `out` and no more. Runs on any thread.
+using PieceLength = std::function<std::size_t(const WalkPiece& piece)>;
+using PieceWriter = std::function<void(const WalkPiece& piece, char* out)>;
+
 // Moves `position` (plane, row, coordinates) to the start of the next row.
 void next_row(const GridWalk& walk, WalkPiece& position);
 
@@ -47,5 +57,14 @@ void next_row(const GridWalk& walk, WalkPiece& position);
 // calling thread. With one thread no other thread is started.
 void write_grid_walk(OutputSink& sink, const GridWalk& walk, int threads,
                      const PieceFormatter& format_piece);
+
+// The same for pieces of a fixed number of bytes per point. Their room is kept from one
+// piece to the next, so that it is not cleared before being overwritten.
+void write_grid_walk(OutputSink& sink, const GridWalk& walk, int threads,
+                     std::size_t bytes_per_point, const PieceEncoder& encode_piece);
+
+// The same for text of a length known beforehand, kept from piece to piece alike.
+void write_grid_walk(OutputSink& sink, const GridWalk& walk, int threads,
+                     const PieceLength& length_of, const PieceWriter& write_piece);
 
 }  // namespace grix

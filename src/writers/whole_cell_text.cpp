@@ -5,32 +5,42 @@
 #include "geometry/grid.hpp"
 
 #include <algorithm>
-#include <iterator>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
 namespace grix {
 
-void append_value_lines(std::string& text, const float* values, std::int64_t first,
-                        std::int64_t last, std::int64_t points)
+std::size_t value_lines_length(std::int64_t first, std::int64_t last, std::int64_t points)
 {
     constexpr auto PER_LINE = static_cast<std::int64_t>(VALUES_PER_LINE);
+    const std::int64_t full_lines = last / PER_LINE - first / PER_LINE;
+    const bool short_last_line = last == points && points % PER_LINE != 0;
+    return static_cast<std::size_t>(13 * (last - first) + full_lines + short_last_line);
+}
+
+void write_value_lines(char* out, const float* values, std::int64_t first,
+                       std::int64_t last, std::int64_t points)
+{
+    // A field is written with a few blanks after it that later text overwrites: lines
+    // go straight to `out` while it has room for those, the last through `line`.
+    constexpr auto PER_LINE = static_cast<std::int64_t>(VALUES_PER_LINE);
     constexpr std::size_t LINE_ROOM = VALUES_PER_LINE * (MAX_FLOAT_CHARS + 1) + 1;
-    char lines[32 * LINE_ROOM];  // filled a batch of lines at a time, then appended
-    char* end = lines;
+    char line[LINE_ROOM];
+    char* const end = out + value_lines_length(first, last, points);
     for (std::int64_t n = first; n < last;) {
-        if (end + LINE_ROOM > std::end(lines)) {
-            text.append(lines, end);
-            end = lines;
-        }
         const std::int64_t line_end = std::min((n / PER_LINE + 1) * PER_LINE, last);
-        end = write_scientific_floats(end, values + (n - first),
-                                      static_cast<std::size_t>(line_end - n), 13, 5);
+        const bool direct = static_cast<std::size_t>(end - out) >= LINE_ROOM;
+        char* const start = direct ? out : line;
+        char* stop = write_scientific_floats(start, values + (n - first),
+                                             static_cast<std::size_t>(line_end - n), 13, 5);
         if (line_end % PER_LINE == 0 || line_end == points)
-            *end++ = '\n';
+            *stop++ = '\n';
+        if (!direct)
+            std::memcpy(out, line, static_cast<std::size_t>(stop - line));
+        out += stop - start;
         n = line_end;
     }
-    text.append(lines, end);
 }
 
 void check_whole_cell(const FourierMap& map, const CellParameters& cell)

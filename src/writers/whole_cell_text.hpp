@@ -18,12 +18,18 @@ namespace grix {
 // Densities per line in both formats.
 inline constexpr std::size_t VALUES_PER_LINE = 6;
 
-// Values first to last - 1 of a row of `points` values, `values` holding value `first`
-// on: each "%13.5E" (a blank before every value, as the formats' readers split on
-// blanks, and six significant digits), VALUES_PER_LINE to a line, the row ending its
-// last line. A row cut anywhere into stretches gives its whole text, stretches joined.
-void append_value_lines(std::string& text, const float* values, std::int64_t first,
-                        std::int64_t last, std::int64_t points);
+// The length of the text of values first to last - 1 of a row of `points` values: each
+// "%13.5E" (a blank before every value, as the formats' readers split on blanks, and six
+// significant digits), VALUES_PER_LINE to a line, the row ending its last line. No
+// float's field takes more than 13 characters (one digit, five decimals, a two-digit
+// exponent and a sign), so each value takes 13 and each line its line feed besides. A
+// row cut anywhere into stretches gives its whole text, stretches joined.
+std::size_t value_lines_length(std::int64_t first, std::int64_t last, std::int64_t points);
+
+// That text written at `out`, `values` holding value `first` on: exactly
+// value_lines_length characters and nothing beyond them.
+void write_value_lines(char* out, const float* values, std::int64_t first,
+                       std::int64_t last, std::int64_t points);
 
 // "FCLC map: " and the map file's title, for the first line of a file.
 std::string map_title(const MapHeader& header);

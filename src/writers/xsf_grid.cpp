@@ -71,15 +71,24 @@ void emit_values(const WholeCell& cell, int threads, OutputSink& sink)
     walk.planes = nz + 1;
     walk.rows = ny + 1;
     walk.points = nx + 1;
-    write_grid_walk(sink, walk, threads, [&](const WalkPiece& piece, std::string& text) {
+    const auto length_of = [&](const WalkPiece& piece) {
+        return static_cast<std::size_t>(piece.rows) *
+               value_lines_length(piece.first, piece.last, walk.points);
+    };
+    write_grid_walk(sink, walk, threads, length_of, [&](const WalkPiece& piece, char* out) {
+        const std::int64_t inside = std::min<std::int64_t>(piece.last, nx);
+        const std::size_t inside_length = value_lines_length(piece.first, inside, walk.points);
+        const std::size_t closing_length = value_lines_length(nx, walk.points, walk.points);
         WalkPiece at = piece;
         for (std::int64_t r = 0; r < piece.rows; ++r, next_row(walk, at)) {
             const float* row = density.section(static_cast<std::size_t>(at.plane % nz)).data() +
                                static_cast<std::size_t>(nx) * static_cast<std::size_t>(at.row % ny);
-            const std::int64_t inside = std::min<std::int64_t>(piece.last, nx);
-            append_value_lines(text, row + piece.first, piece.first, inside, walk.points);
-            if (piece.last == walk.points)
-                append_value_lines(text, row, nx, walk.points, walk.points);
+            write_value_lines(out, row + piece.first, piece.first, inside, walk.points);
+            out += inside_length;
+            if (piece.last == walk.points) {
+                write_value_lines(out, row, nx, walk.points, walk.points);
+                out += closing_length;
+            }
         }
     });
 }

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <limits>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -150,6 +152,43 @@ struct MapHeldValues {
     }
 };
 
+// Values first to last - 1 of a row of `points`, `values` holding value `first` on, as
+// printf writes them: "%13.5E", six to a line, the row ending its last line.
+std::string plain_value_lines(const float* values, std::int64_t first, std::int64_t last,
+                              std::int64_t points)
+{
+    std::string text;
+    char field[64];
+    for (std::int64_t n = first; n < last; ++n) {
+        std::snprintf(field, sizeof field, "%13.5E", static_cast<double>(values[n - first]));
+        text += field;
+        if ((n + 1) % 6 == 0 || n + 1 == points)
+            text += '\n';
+    }
+    return text;
+}
+
+// Written in place, the lines take the length foretold, every stretch of a row at any
+// cut, with the widest fields (negative, two-digit negative exponents), infinities, NaN
+// and subnormals, and leave the room's neighbours alone.
+TEST(WholeCellText, ValueLinesWrittenInPlaceFillTheirLengthExactly)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<float> row = {-3.4e38f, -1.2e-38f, inf, -inf, nan, -nan, -0.0f, 1e-45f,
+                                    -9.999995f, 0.0f, 99999.5f, -7.5e-11f, 1.0f, -2.5f,
+                                    3.25e7f, -1e-40f, 6.0f};
+    const auto points = static_cast<std::int64_t>(row.size());
+    for (std::int64_t first = 0; first < points; ++first)
+        for (std::int64_t last = first + 1; last <= points; ++last) {
+            const std::string expected = plain_value_lines(row.data() + first, first, last, points);
+            const std::size_t length = grix::value_lines_length(first, last, points);
+            std::string room(length + 2, '#');
+            grix::write_value_lines(room.data() + 1, row.data() + first, first, last, points);
+            EXPECT_EQ(room, "#" + expected + "#") << first << " to " << last;
+        }
+}
+
 TEST(WholeCellText, RefusesGridsTheValuesDoNotFill)
 {
     WholeCell short_of_one = tagged_cell();
@@ -208,7 +247,7 @@ std::string plain_cube_values(const WholeCell& cell)
                 run[static_cast<std::size_t>(z)] = static_cast<float>(
                     cell.values[static_cast<std::size_t>(x + nx * (y + ny * z))] *
                     (bohr * bohr * bohr));
-            grix::append_value_lines(text, run.data(), 0, nz, nz);
+            text += plain_value_lines(run.data(), 0, nz, nz);
         }
     return text;
 }
@@ -228,7 +267,7 @@ TEST(WholeCellText, ThreadsWriteTheBytesOfOneThread)
     const ScratchDir dir;
     const std::string name = dir.file("cell");
     for (const std::array<int, 3> points :
-         {std::array{40, 50, 60}, std::array{3, 2, 20001}, std::array{20001, 2, 3},
+         {std::array{60, 50, 60}, std::array{3, 2, 70001}, std::array{70001, 2, 3},
           std::array{20, 300, 200}}) {
         WholeCell cell = tagged_cell();
         cell.points = points;
