@@ -145,7 +145,8 @@ std::string read_whole_file(InputFile& file)
     }
 }
 
-bool keeps_its_length(const InputFile& file, const FileBytes& bytes)
+bool keeps_its_length([[maybe_unused]] const InputFile& file,
+                      [[maybe_unused]] const FileBytes& bytes)
 {
 #if !defined(_WIN32)
     struct stat status {};
