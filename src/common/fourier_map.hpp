@@ -140,11 +140,13 @@ struct FourierMap {
     // The value at point (across, down, section).
     float at(std::size_t across, std::size_t down, std::size_t section) const
     {
-        return values.section(section)[across + static_cast<std::size_t>(geometry.points[0]) * down];
+        const auto row = static_cast<std::size_t>(geometry.points[0]);
+        return values.section(section)[across + row * down];
     }
     float& at(std::size_t across, std::size_t down, std::size_t section)
     {
-        return values.section(section)[across + static_cast<std::size_t>(geometry.points[0]) * down];
+        const auto row = static_cast<std::size_t>(geometry.points[0]);
+        return values.section(section)[across + row * down];
     }
 };
 

@@ -43,7 +43,8 @@ extern "C" void end_by_shrunk_map(int number)
         return;
     }
     remove_temporary_output();
-    const ssize_t ignored = ::write(2, shrunk_map_message, static_cast<std::size_t>(shrunk_map_length));
+    const auto length = static_cast<std::size_t>(shrunk_map_length);
+    const ssize_t ignored = ::write(2, shrunk_map_message, length);
     static_cast<void>(ignored);
     _exit(1);
 }

@@ -66,11 +66,14 @@ std::size_t find_record_size(const FileBytes& bytes)
     throw FatalError("Error reading Fourier map file; no data found.\n");
 }
 
-// The grid words of record 2: nxyzi, nxyzo, nxyzt, msect, nrho, rmax, rmin, srho. Words past the end of the file stay 0; the soundness
-// checks refuse such a file after the dump has shown what was read.
+// The grid words of record 2: nxyzi, nxyzo, nxyzt, msect, nrho, rmax, rmin, srho. Words
+// past the end of the file stay 0; the soundness checks refuse such a file after the dump
+// has shown what was read.
 void read_second_record(const FileBytes& bytes, std::size_t record_size, MapHeader& header)
 {
-    auto word = [&](int n) { return word_at(bytes, record_size + 4 * static_cast<std::size_t>(n)); };
+    auto word = [&](int n) {
+        return word_at(bytes, record_size + 4 * static_cast<std::size_t>(n));
+    };
     std::int32_t* triples[] = {header.nxyzi, header.nxyzo, header.nxyzt};
     for (int t = 0; t < 3; ++t)
         for (int d = 0; d < 3; ++d)

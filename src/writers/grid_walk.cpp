@@ -238,7 +238,8 @@ void write_grid_walk(OutputSink& sink, const GridWalk& walk, int threads,
     write_grid_walk(
         sink, walk, threads,
         [&](const WalkPiece& piece) {
-            return bytes_per_point * static_cast<std::size_t>(piece.rows * (piece.last - piece.first));
+            const std::int64_t points = piece.rows * (piece.last - piece.first);
+            return bytes_per_point * static_cast<std::size_t>(points);
         },
         [&](const WalkPiece& piece, char* out) {
             encode_piece(piece, reinterpret_cast<unsigned char*>(out));
