@@ -80,7 +80,7 @@ struct Tile {
     int planes = 0;
     int first_row = 0;
     int rows = 0;
-    CellValues values;  // each written once it is allocated
+    CellValues values;  // each written whenever the tile is turned
 
     bool holds(std::int64_t plane, std::int64_t row) const
     {
@@ -103,7 +103,9 @@ constexpr std::size_t TILE_BYTES = std::size_t{1} << 20;
 // The tiles the threads format from: a piece asks for the tile of its row and gets it
 // when it is kept, or waits while another thread turns it, else turns it itself (outside
 // the lock, so that the other threads format or turn other tiles meanwhile). The tiles
-// of the two latest blocks of planes asked for are kept, besides those in use.
+// of the two latest blocks of planes asked for are kept, besides those in use. A tile
+// dropped that no thread holds is turned again for a later key: its pages are already
+// the process's, where a new megabyte would fault in every page afresh.
 class CellTiles {
 public:
     explicit CellTiles(const WholeCell& cell) : cell_(cell)
@@ -126,10 +128,16 @@ public:
             if (kept_key == key)
                 return tile;
         turning_.push_back(key);
+        std::shared_ptr<Tile> tile;
+        if (!spare_.empty()) {
+            tile = std::move(spare_.back());
+            spare_.pop_back();
+        }
         lock.unlock();
-        std::shared_ptr<const Tile> tile;
         try {
-            tile = std::make_shared<const Tile>(turn_tile(key));
+            if (!tile)
+                tile = std::make_shared<Tile>();
+            turn_tile(key, *tile);
         } catch (...) {
             lock.lock();
             std::erase(turning_, key);
@@ -138,7 +146,7 @@ public:
         }
         lock.lock();
         std::erase(turning_, key);
-        std::erase_if(kept_, [&](const auto& kept) { return kept.first.block < key.block - 1; });
+        drop_before(key.block - 1);
         kept_.emplace_back(key, tile);
         turned_.notify_all();
         return tile;
@@ -151,16 +159,30 @@ private:
         bool operator==(const Key&) const = default;
     };
 
+    // Stops keeping the tiles of blocks before `block`; under the lock. A tile only kept
+    // here can be held by no thread later, since threads get tiles under the lock.
+    void drop_before(int block)
+    {
+        for (auto kept = kept_.begin(); kept != kept_.end();) {
+            if (kept->first.block >= block) {
+                ++kept;
+                continue;
+            }
+            if (kept->second.use_count() == 1)
+                spare_.push_back(std::move(kept->second));
+            kept = kept_.erase(kept);
+        }
+    }
+
     // The one place the cube reads the densities, converted there to e/bohr^3 in double
     // and rounded once. Z is turned in stretches of Z_STRETCH, so that the cache lines
     // of a stretch serve every plane of the tile before the next are read.
-    Tile turn_tile(const Key& key) const
+    void turn_tile(const Key& key, Tile& tile) const
     {
         constexpr std::size_t Z_STRETCH = 64;
         const auto nx = static_cast<std::size_t>(cell_.points[0]);
         const auto nz = static_cast<std::size_t>(cell_.points[2]);
         const SectionedValues density = cell_.density();
-        Tile tile;
         tile.first_plane = key.block * planes_;
         tile.planes = std::min(planes_, cell_.points[0] - tile.first_plane);
         tile.first_row = key.stripe * rows_;
@@ -182,7 +204,6 @@ private:
                 }
             }
         }
-        return tile;
     }
 
     const WholeCell& cell_;
@@ -191,7 +212,8 @@ private:
     std::mutex mutex_;
     std::condition_variable turned_;
     std::vector<Key> turning_;  // the tiles threads are turning
-    std::vector<std::pair<Key, std::shared_ptr<const Tile>>> kept_;
+    std::vector<std::pair<Key, std::shared_ptr<Tile>>> kept_;
+    std::vector<std::shared_ptr<Tile>> spare_;  // tiles no longer kept nor held
 };
 
 // X slowest, Y, then Z fastest: the values of each Z run six to a line, the run ending
@@ -212,8 +234,10 @@ void emit_values(const WholeCell& cell, int threads, OutputSink& sink)
         WalkPiece at = piece;
         std::shared_ptr<const Tile> tile;
         for (std::int64_t r = 0; r < piece.rows; ++r, next_row(walk, at)) {
-            if (!tile || !tile->holds(at.plane, at.row))
+            if (!tile || !tile->holds(at.plane, at.row)) {
+                tile.reset();  // free to be turned again, if no longer kept
                 tile = tiles.tile_of(at.plane, at.row);
+            }
             const auto run = (static_cast<std::size_t>(at.plane - tile->first_plane) *
                                   static_cast<std::size_t>(tile->rows) +
                               static_cast<std::size_t>(at.row - tile->first_row)) *
