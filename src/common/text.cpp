@@ -377,9 +377,10 @@ Scientific find_scientific(float value, const SplitFloat& split)
     const int shift = -(split.exponent + power);
     if (power >= 0 && power <= 16 && shift > 0 && shift < 64) {
         const std::uint64_t x = split.significand * POWERS_OF_5[static_cast<std::size_t>(power)];
-        std::uint64_t digits = x >> shift;
-        const std::uint64_t rest = x - (digits << shift);
-        digits += rest + (digits & 1) > std::uint64_t{1} << (shift - 1);
+        // Half a unit less one, and one more when the quotient is odd, carries a rest
+        // above half, or exactly half to an even quotient (x is below 2^62).
+        const std::uint64_t odd = (x >> shift) & 1;
+        const std::uint64_t digits = (x + (std::uint64_t{1} << (shift - 1)) - 1 + odd) >> shift;
         if (digits >= UNIT)
             return digits < 10 * UNIT ? Scientific{digits, exponent}
                                       : Scientific{UNIT, exponent + 1};
@@ -511,6 +512,13 @@ char* write_scientific_floats(char* out, const float* values, std::size_t count,
     for (std::size_t n = 0; n < count; ++n)
         out = put_general(out, values[n], width, precision, std::chars_format::scientific, true);
     return out;
+}
+
+// Flattened: put_float inlined with the width and precision fixed folds the field's
+// checks away, which the general loops, taking the width as it comes, cannot.
+[[gnu::flatten]] char* write_cube_fields(char* out, const float* values, std::size_t count)
+{
+    return put_floats<true, 5>(out, values, count, 13, '\0');
 }
 
 void append_fixed(std::string& out, double value, int width, int precision)

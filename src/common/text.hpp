@@ -39,4 +39,8 @@ char* write_fixed_floats(char* out, const float* values, std::size_t count, int 
 char* write_scientific_floats(char* out, const float* values, std::size_t count, int width,
                               int precision);
 
+// write_scientific_floats with width 13 and precision 5, the "%13.5E" of the density
+// lines of the Gaussian cube and XSF files, by a loop made for that field alone.
+char* write_cube_fields(char* out, const float* values, std::size_t count);
+
 }  // namespace grix

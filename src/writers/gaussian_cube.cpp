@@ -4,6 +4,11 @@
 #include "writers/grid_walk.hpp"
 #include "writers/whole_cell_text.hpp"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#include <xmmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <condition_variable>
@@ -80,7 +85,7 @@ struct Tile {
     int planes = 0;
     int first_row = 0;
     int rows = 0;
-    CellValues values;  // each written once it is allocated
+    CellValues values;  // each written whenever the tile is turned
 
     bool holds(std::int64_t plane, std::int64_t row) const
     {
@@ -100,10 +105,63 @@ constexpr std::size_t BLOCK_BYTES = std::size_t{8} << 20;
 // pieces, turn different tiles at the same time.
 constexpr std::size_t TILE_BYTES = std::size_t{1} << 20;
 
+// A density in e/bohr^3, in double and rounded once.
+float to_bohr(float angstrom)
+{
+    return static_cast<float>(angstrom * BOHR_CUBED);
+}
+
+#if defined(__SSE2__)
+// Four densities in e/bohr^3, each as to_bohr gives it.
+__m128 to_bohr(__m128 angstrom)
+{
+    const __m128d factor = _mm_set1_pd(BOHR_CUBED);
+    const __m128 low = _mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(angstrom), factor));
+    const __m128 high =
+        _mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(angstrom, angstrom)), factor));
+    return _mm_movelh_ps(low, high);
+}
+#endif
+
+// `down` rows of `columns` values, rows `across` apart, written in e/bohr^3 as `columns`
+// runs of `down` values, runs `length` apart. Blocks of 4 x 4 are turned in registers
+// where the processor has them: four loads and four stores instead of sixteen of each.
+void turn_stretch(const float* values, std::size_t across, std::size_t down,
+                  std::size_t columns, float* out, std::size_t length)
+{
+    std::size_t c = 0;
+#if defined(__SSE2__)
+    for (; c + 4 <= columns; c += 4) {
+        std::size_t j = 0;
+        for (; j + 4 <= down; j += 4) {
+            const float* run = values + j * across + c;
+            __m128 r0 = to_bohr(_mm_loadu_ps(run));
+            __m128 r1 = to_bohr(_mm_loadu_ps(run + across));
+            __m128 r2 = to_bohr(_mm_loadu_ps(run + 2 * across));
+            __m128 r3 = to_bohr(_mm_loadu_ps(run + 3 * across));
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            float* column = out + c * length + j;
+            _mm_storeu_ps(column, r0);
+            _mm_storeu_ps(column + length, r1);
+            _mm_storeu_ps(column + 2 * length, r2);
+            _mm_storeu_ps(column + 3 * length, r3);
+        }
+        for (; j < down; ++j)
+            for (std::size_t k = c; k < c + 4; ++k)
+                out[k * length + j] = to_bohr(values[j * across + k]);
+    }
+#endif
+    for (; c < columns; ++c)
+        for (std::size_t j = 0; j < down; ++j)
+            out[c * length + j] = to_bohr(values[j * across + c]);
+}
+
 // The tiles the threads format from: a piece asks for the tile of its row and gets it
 // when it is kept, or waits while another thread turns it, else turns it itself (outside
 // the lock, so that the other threads format or turn other tiles meanwhile). The tiles
-// of the two latest blocks of planes asked for are kept, besides those in use.
+// of the two latest blocks of planes asked for are kept, besides those in use. A tile
+// dropped that no thread holds is turned again for a later key: its pages are already
+// the process's, where a new megabyte would fault in every page afresh.
 class CellTiles {
 public:
     explicit CellTiles(const WholeCell& cell) : cell_(cell)
@@ -126,10 +184,16 @@ public:
             if (kept_key == key)
                 return tile;
         turning_.push_back(key);
+        std::shared_ptr<Tile> tile;
+        if (!spare_.empty()) {
+            tile = std::move(spare_.back());
+            spare_.pop_back();
+        }
         lock.unlock();
-        std::shared_ptr<const Tile> tile;
         try {
-            tile = std::make_shared<const Tile>(turn_tile(key));
+            if (!tile)
+                tile = std::make_shared<Tile>();
+            turn_tile(key, *tile);
         } catch (...) {
             lock.lock();
             std::erase(turning_, key);
@@ -138,7 +202,7 @@ public:
         }
         lock.lock();
         std::erase(turning_, key);
-        std::erase_if(kept_, [&](const auto& kept) { return kept.first.block < key.block - 1; });
+        drop_before(key.block - 1);
         kept_.emplace_back(key, tile);
         turned_.notify_all();
         return tile;
@@ -151,16 +215,29 @@ private:
         bool operator==(const Key&) const = default;
     };
 
-    // The one place the cube reads the densities, converted there to e/bohr^3 in double
-    // and rounded once. Z is turned in stretches of Z_STRETCH, so that the cache lines
+    // Stops keeping the tiles of blocks before `block`; under the lock. A tile only kept
+    // here can be held by no thread later, since threads get tiles under the lock.
+    void drop_before(int block)
+    {
+        for (auto kept = kept_.begin(); kept != kept_.end();) {
+            if (kept->first.block >= block) {
+                ++kept;
+                continue;
+            }
+            if (kept->second.use_count() == 1)
+                spare_.push_back(std::move(kept->second));
+            kept = kept_.erase(kept);
+        }
+    }
+
+    // The one place the cube reads the densities, converted there to e/bohr^3. Z is turned in stretches of Z_STRETCH, so that the cache lines
     // of a stretch serve every plane of the tile before the next are read.
-    Tile turn_tile(const Key& key) const
+    void turn_tile(const Key& key, Tile& tile) const
     {
         constexpr std::size_t Z_STRETCH = 64;
         const auto nx = static_cast<std::size_t>(cell_.points[0]);
         const auto nz = static_cast<std::size_t>(cell_.points[2]);
         const SectionedValues density = cell_.density();
-        Tile tile;
         tile.first_plane = key.block * planes_;
         tile.planes = std::min(planes_, cell_.points[0] - tile.first_plane);
         tile.first_row = key.stripe * rows_;
@@ -174,15 +251,10 @@ private:
                                static_cast<std::size_t>(tile.first_plane);
             for (std::size_t z0 = 0; z0 < nz; z0 += Z_STRETCH) {
                 const std::size_t z1 = std::min(z0 + Z_STRETCH, nz);
-                for (std::size_t x = 0; x < planes; ++x) {
-                    const float* column = row + x;
-                    float* run = tile.values.data() + (x * rows + y) * nz;
-                    for (std::size_t z = z0; z < z1; ++z)
-                        run[z] = static_cast<float>(column[density.stride * z] * BOHR_CUBED);
-                }
+                turn_stretch(row + density.stride * z0, density.stride, z1 - z0, planes,
+                             tile.values.data() + y * nz + z0, rows * nz);
             }
         }
-        return tile;
     }
 
     const WholeCell& cell_;
@@ -191,7 +263,8 @@ private:
     std::mutex mutex_;
     std::condition_variable turned_;
     std::vector<Key> turning_;  // the tiles threads are turning
-    std::vector<std::pair<Key, std::shared_ptr<const Tile>>> kept_;
+    std::vector<std::pair<Key, std::shared_ptr<Tile>>> kept_;
+    std::vector<std::shared_ptr<Tile>> spare_;  // tiles no longer kept nor held
 };
 
 // X slowest, Y, then Z fastest: the values of each Z run six to a line, the run ending
@@ -212,8 +285,10 @@ void emit_values(const WholeCell& cell, int threads, OutputSink& sink)
         WalkPiece at = piece;
         std::shared_ptr<const Tile> tile;
         for (std::int64_t r = 0; r < piece.rows; ++r, next_row(walk, at)) {
-            if (!tile || !tile->holds(at.plane, at.row))
+            if (!tile || !tile->holds(at.plane, at.row)) {
+                tile.reset();  // free to be turned again, if no longer kept
                 tile = tiles.tile_of(at.plane, at.row);
+            }
             const auto run = (static_cast<std::size_t>(at.plane - tile->first_plane) *
                                   static_cast<std::size_t>(tile->rows) +
                               static_cast<std::size_t>(at.row - tile->first_row)) *

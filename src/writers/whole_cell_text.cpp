@@ -32,8 +32,8 @@ void write_value_lines(char* out, const float* values, std::int64_t first,
         const std::int64_t line_end = std::min((n / PER_LINE + 1) * PER_LINE, last);
         const bool direct = static_cast<std::size_t>(end - out) >= LINE_ROOM;
         char* const start = direct ? out : line;
-        char* stop = write_scientific_floats(start, values + (n - first),
-                                             static_cast<std::size_t>(line_end - n), 13, 5);
+        char* stop = write_cube_fields(start, values + (n - first),
+                                       static_cast<std::size_t>(line_end - n));
         if (line_end % PER_LINE == 0 || line_end == points)
             *stop++ = '\n';
         if (!direct)

@@ -79,6 +79,19 @@ TEST(NumberText, FloatsMatchPrintf)
     }
 }
 
+// The cube's and XSF's own loop for "%13.5E", over every kind of float at once.
+TEST(NumberText, CubeFieldsMatchPrintf)
+{
+    const std::vector<float> values = sample_floats();
+    std::string expected;
+    for (float value : values)
+        expected += by_printf('E', value, 13, 5);
+    std::string text(values.size() * (MAX_FLOAT_CHARS + 1), '#');
+    text.resize(static_cast<std::size_t>(
+        write_cube_fields(text.data(), values.data(), values.size()) - text.data()));
+    EXPECT_TRUE(text == expected);
+}
+
 TEST(NumberText, DoublesFromCellArithmeticMatchPrintf)
 {
     // CELL lines print angle x DEG_TO_RAD as a double, never rounded to float.
