@@ -230,8 +230,9 @@ private:
         }
     }
 
-    // The one place the cube reads the densities, converted there to e/bohr^3. Z is turned in stretches of Z_STRETCH, so that the cache lines
-    // of a stretch serve every plane of the tile before the next are read.
+    // The one place the cube reads the densities, converted there to e/bohr^3. Z is turned
+    // in stretches of Z_STRETCH, so that the cache lines of a stretch serve every plane of
+    // the tile before the next are read.
     void turn_tile(const Key& key, Tile& tile) const
     {
         constexpr std::size_t Z_STRETCH = 64;
