@@ -208,6 +208,14 @@ public:
         return tile;
     }
 
+    // Lets go of a tile under the lock: a thread that then finds it held by no one, and
+    // turns it again, does so only after every read of it is done.
+    void release(std::shared_ptr<const Tile>& tile)
+    {
+        const std::lock_guard lock(mutex_);
+        tile.reset();
+    }
+
 private:
     struct Key {
         int block;   // planes along X, planes_ a block
@@ -216,7 +224,8 @@ private:
     };
 
     // Stops keeping the tiles of blocks before `block`; under the lock. A tile only kept
-    // here can be held by no thread later, since threads get tiles under the lock.
+    // here can be held by no thread later, since threads get tiles under the lock, and
+    // they let go of them under it, so their reads are done.
     void drop_before(int block)
     {
         for (auto kept = kept_.begin(); kept != kept_.end();) {
@@ -287,7 +296,7 @@ void emit_values(const WholeCell& cell, int threads, OutputSink& sink)
         std::shared_ptr<const Tile> tile;
         for (std::int64_t r = 0; r < piece.rows; ++r, next_row(walk, at)) {
             if (!tile || !tile->holds(at.plane, at.row)) {
-                tile.reset();  // free to be turned again, if no longer kept
+                tiles.release(tile);  // free to be turned again, if no longer kept
                 tile = tiles.tile_of(at.plane, at.row);
             }
             const auto run = (static_cast<std::size_t>(at.plane - tile->first_plane) *
@@ -298,6 +307,7 @@ void emit_values(const WholeCell& cell, int threads, OutputSink& sink)
                               piece.last, walk.points);
             out += run_length;
         }
+        tiles.release(tile);
     });
 }
 
