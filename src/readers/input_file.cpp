@@ -131,18 +131,8 @@ std::optional<InputFile> open_first(const std::vector<std::string>& names,
 
 std::string read_whole_file(InputFile& file)
 {
-    std::string bytes;
-    constexpr std::size_t STEP = std::size_t{1} << 16;
-    for (;;) {
-        const std::size_t size = bytes.size();
-        bytes.resize(size + STEP);
-        const std::size_t got =
-            read_into(file.descriptor.get(), reinterpret_cast<unsigned char*>(bytes.data()) + size,
-                      STEP);
-        bytes.resize(size + got);
-        if (got < STEP)
-            return bytes;
-    }
+    const FileBytes bytes = read_file_bytes(file.descriptor.get());
+    return {reinterpret_cast<const char*>(bytes.data), bytes.size};
 }
 
 bool keeps_its_length([[maybe_unused]] const InputFile& file,
