@@ -2,46 +2,80 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace grix {
+namespace {
+
+// Every value in order, run after run.
+template <class Take>
+void for_each_value(SectionedValues runs, Take&& take)
+{
+    for (std::size_t k = 0; k < runs.sections; ++k)
+        for (const float single : runs.section(k))
+            take(single);
+}
+
+// Everything but the spread about the mean, in one pass in the values' order. The
+// pass is as long as its chain of dependent additions: nothing else waits on a branch.
+// A value left out adds +0, which leaves a sum unchanged (a sum of +0 and values never
+// is -0), and an infinity in place of one moves neither end of the range.
+ValueStatistics sum_in_order(SectionedValues runs)
+{
+    constexpr double INFINITE = std::numeric_limits<double>::infinity();
+    double sum = 0;
+    double squares_about_zero = 0;
+    double minimum = INFINITE, maximum = -INFINITE;
+    std::int64_t finite = 0;
+    for_each_value(runs, [&](float single) {
+        const double value = single;
+        const bool counts = std::isfinite(value);
+        const double term = counts ? value : 0.0;
+        sum += term;
+        squares_about_zero += term * term;
+        minimum = std::min(minimum, counts ? value : INFINITE);
+        maximum = std::max(maximum, counts ? value : -INFINITE);
+        finite += counts;
+    });
+    ValueStatistics statistics;
+    statistics.finite = finite;
+    statistics.not_finite = static_cast<std::int64_t>(runs.size()) - finite;
+    if (finite == 0)
+        return statistics;
+    const auto count = static_cast<double>(finite);
+    statistics.minimum = minimum;
+    statistics.maximum = maximum;
+    statistics.mean = sum / count;
+    statistics.rms_about_zero = std::sqrt(squares_about_zero / count);
+    return statistics;
+}
+
+// The squares about the mean summed in the values' order: a second pass, since the sum
+// of squares less the squared sum would lose the spread of a map whose values sit far
+// from 0.
+double sum_squares_in_order(SectionedValues runs, double mean)
+{
+    double squares = 0;
+    for_each_value(runs, [&](float single) {
+        const double value = single;
+        if (std::isfinite(value))
+            squares += (value - mean) * (value - mean);
+    });
+    return squares;
+}
+
+double root_mean(double squares, std::int64_t count)
+{
+    return std::sqrt(squares / static_cast<double>(count));
+}
+
+}  // namespace
 
 ValueStatistics summarise_values(SectionedValues runs)
 {
-    // Every value in order, run after run.
-    auto each_value = [&runs](auto&& take) {
-        for (std::size_t k = 0; k < runs.sections; ++k)
-            for (const float single : runs.section(k))
-                take(single);
-    };
-    ValueStatistics statistics;
-    double sum = 0;
-    double squares_about_zero = 0;
-    each_value([&](float single) {
-        const double value = single;
-        if (!std::isfinite(value)) {
-            ++statistics.not_finite;
-            return;
-        }
-        statistics.minimum = statistics.finite == 0 ? value : std::min(statistics.minimum, value);
-        statistics.maximum = statistics.finite == 0 ? value : std::max(statistics.maximum, value);
-        sum += value;
-        squares_about_zero += value * value;
-        ++statistics.finite;
-    });
-    if (statistics.finite == 0)
-        return statistics;
-    const auto finite = static_cast<double>(statistics.finite);
-    statistics.mean = sum / finite;
-    statistics.rms_about_zero = std::sqrt(squares_about_zero / finite);
-    // A second pass about the mean: the sum of squares less the squared sum would lose
-    // the spread of a map whose values sit far from 0.
-    double squares = 0;
-    each_value([&](float single) {
-        const double value = single;
-        if (std::isfinite(value))
-            squares += (value - statistics.mean) * (value - statistics.mean);
-    });
-    statistics.rms = std::sqrt(squares / finite);
+    ValueStatistics statistics = sum_in_order(runs);
+    if (statistics.finite > 0)
+        statistics.rms = root_mean(sum_squares_in_order(runs, statistics.mean), statistics.finite);
     return statistics;
 }
 
