@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace grix {
@@ -69,6 +70,72 @@ double root_mean(double squares, std::int64_t count)
     return std::sqrt(squares / static_cast<double>(count));
 }
 
+using DoublePair = double __attribute__((vector_size(16)));
+using FloatPair = float __attribute__((vector_size(8)));
+
+DoublePair square_about(const float* at, DoublePair mean)
+{
+    FloatPair pair;
+    std::memcpy(&pair, at, sizeof pair);
+    const DoublePair deviation = __builtin_convertvector(pair, DoublePair) - mean;
+    return deviation * deviation;
+}
+
+// The sum of `count` squares about the mean from `at`, on eight lanes. Each term is the
+// double the ordered pass adds; only the order of the additions differs.
+double sum_squares_on_lanes(const float* at, std::size_t count, double mean)
+{
+    const DoublePair centre = {mean, mean};
+    DoublePair lanes[4] = {};
+    std::size_t k = 0;
+    for (; k + 8 <= count; k += 8)
+        for (std::size_t lane = 0; lane < 4; ++lane)
+            lanes[lane] += square_about(at + k + 2 * lane, centre);
+    double sum = 0;
+    for (; k < count; ++k)
+        sum += (at[k] - mean) * (at[k] - mean);
+    const DoublePair pairs = (lanes[0] + lanes[1]) + (lanes[2] + lanes[3]);
+    return sum + (pairs[0] + pairs[1]);
+}
+
+// Where the ordered sum of squares about the mean of `count` finite values must lie,
+// found without adding them in order. Every term is >= 0 and its own double in both
+// sums, so each ordered addition rounds by at most u (half the epsilon) of the partial
+// sum it makes: the ordered sum is off the exact one by at most u times the sum over
+// the terms of each term times the number of partial sums it is in. Blocks summed on
+// lanes bound that from above, each block's sum times the terms from its start on; the
+// sum of the blocks is itself off by at most u times the additions any term takes part
+// in, about a block's length plus the blocks.
+struct SumBounds {
+    double low, high;
+};
+
+SumBounds bound_squares_about(SectionedValues runs, double mean, std::int64_t count)
+{
+    constexpr std::size_t BLOCK = 4096;
+    constexpr double u = std::numeric_limits<double>::epsilon() / 2;
+    double sum = 0;
+    double weighted = 0;  // each block's sum times the terms from its start to the end
+    auto remaining = static_cast<double>(count);
+    std::size_t blocks = 0;
+    for (std::size_t s = 0; s < runs.sections; ++s) {
+        const std::span<const float> section = runs.section(s);
+        for (std::size_t k = 0; k < section.size(); k += BLOCK) {
+            const std::size_t length = std::min(BLOCK, section.size() - k);
+            const double block = sum_squares_on_lanes(section.data() + k, length, mean);
+            sum += block;
+            weighted += remaining * block;
+            remaining -= static_cast<double>(length);
+            ++blocks;
+        }
+    }
+    // 1 % over the bounds covers their own rounding; the two extra u * sum cover a
+    // compiler that fuses the ordered pass's multiply and add, and low and high's own.
+    const double additions = static_cast<double>(BLOCK + blocks + 2);
+    const double radius = 1.01 * u * (weighted + additions * sum);
+    return {sum - radius, sum + radius};
+}
+
 }  // namespace
 
 ValueStatistics summarise_values(SectionedValues runs)
@@ -77,6 +144,31 @@ ValueStatistics summarise_values(SectionedValues runs)
     if (statistics.finite > 0)
         statistics.rms = root_mean(sum_squares_in_order(runs, statistics.mean), statistics.finite);
     return statistics;
+}
+
+SingleValueStatistics summarise_values_single(SectionedValues runs)
+{
+    const ValueStatistics statistics = sum_in_order(runs);
+    SingleValueStatistics single{static_cast<float>(statistics.minimum),
+                                 static_cast<float>(statistics.maximum),
+                                 static_cast<float>(statistics.mean), 0};
+    if (statistics.finite == 0)
+        return single;
+    const auto single_rms = [&](double squares) {
+        return static_cast<float>(root_mean(squares, statistics.finite));
+    };
+    // The rms rounds the same from anywhere between the bounds (each step is monotonic):
+    // then it is the ordered pass's float. Otherwise, and around a NaN or an infinity,
+    // the ordered pass itself.
+    if (statistics.not_finite == 0) {
+        const SumBounds bounds = bound_squares_about(runs, statistics.mean, statistics.finite);
+        if (single_rms(bounds.low) == single_rms(bounds.high)) {
+            single.rms = single_rms(bounds.low);
+            return single;
+        }
+    }
+    single.rms = single_rms(sum_squares_in_order(runs, statistics.mean));
+    return single;
 }
 
 std::array<DirectionExtent, 3> map_extent(const MapGeometry& geometry)

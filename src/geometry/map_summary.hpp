@@ -23,6 +23,16 @@ struct ValueStatistics {
 
 ValueStatistics summarise_values(SectionedValues values);
 
+// The figures of ValueStatistics a map header holds, each the float nearest
+// summarise_values' double. The spread is summed on several lanes and rounded to float
+// when the ordered sum's rounding could not change the float; in order otherwise.
+struct SingleValueStatistics {
+    float minimum = 0, maximum = 0, mean = 0;
+    float rms = 0;  // root-mean-square deviation from the mean
+};
+
+SingleValueStatistics summarise_values_single(SectionedValues values);
+
 // One direction of the grid (across, down, section) in the cell.
 struct DirectionExtent {
     int axis = -1;             // fractional axis, 0 x, 1 y, 2 z; -1 for an unknown msect

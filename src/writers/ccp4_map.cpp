@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <future>
 #include <span>
 #include <system_error>
@@ -66,22 +65,6 @@ Ccp4Grid describe_cell_grid(const WholeCell& cell)
     return grid;
 }
 
-// Range, mean and spread of the finite densities written, which NaN or an infinity
-// would otherwise swamp; all zero when there are none.
-struct DensityStats {
-    float min = 0;
-    float max = 0;
-    float mean = 0;
-    float rms = 0;  // root-mean-square deviation from the mean
-};
-
-DensityStats measure_densities(const Ccp4Grid& grid)
-{
-    const ValueStatistics values = summarise_values(grid.values);
-    return {static_cast<float>(values.minimum), static_cast<float>(values.maximum),
-            static_cast<float>(values.mean), static_cast<float>(values.rms)};
-}
-
 // "grix: " and the map's title, blank-padded to one 80-character label.
 std::string make_label(const MapHeader& header)
 {
@@ -91,8 +74,10 @@ std::string make_label(const MapHeader& header)
     return label;
 }
 
+// The header, with the range, mean and spread of the finite densities written: NaN or an
+// infinity would swamp them.
 std::string encode_header(const Conversion& conversion, const Ccp4Grid& grid,
-                          const DensityStats& stats)
+                          const SingleValueStatistics& stats)
 {
     const CellParameters& cell = conversion.phase.cell;
     std::string bytes;
@@ -107,7 +92,7 @@ std::string encode_header(const Conversion& conversion, const Ccp4Grid& grid,
         append_float32(bytes, value);
     for (std::int32_t axis : grid.axes)
         append_int32(bytes, axis);
-    for (float value : {stats.min, stats.max, stats.mean})
+    for (float value : {stats.minimum, stats.maximum, stats.mean})
         append_float32(bytes, value);
     append_int32(bytes, conversion.space_group_number);
     append_int32(bytes, 0);  // no symmetry records follow the header
@@ -134,20 +119,20 @@ void write_values(const Ccp4Grid& grid, OutputSink& sink)
 // a header of the same length, which the true one then replaces.
 void write_ccp4_grid(const Conversion& conversion, const Ccp4Grid& grid, OutputSink& sink)
 {
-    std::future<DensityStats> measured;
+    std::future<SingleValueStatistics> measured;
     if (sink.can_rewrite()) {
         try {
-            measured = std::async(std::launch::async, measure_densities, std::cref(grid));
+            measured = std::async(std::launch::async, summarise_values_single, grid.values);
         } catch (const std::system_error&) {
             // no thread to spare: measured first, on this one
         }
     }
     if (!measured.valid()) {
-        sink.append(encode_header(conversion, grid, measure_densities(grid)));
+        sink.append(encode_header(conversion, grid, summarise_values_single(grid.values)));
         write_values(grid, sink);
         return;
     }
-    sink.append(encode_header(conversion, grid, DensityStats{}));
+    sink.append(encode_header(conversion, grid, SingleValueStatistics{}));
     write_values(grid, sink);
     sink.rewrite(0, encode_header(conversion, grid, measured.get()));
 }
