@@ -8,7 +8,9 @@
 #include "support/run_capture.hpp"
 
 #include <cerrno>
+#include <algorithm>
 #include <filesystem>
+#include <limits>
 #include <thread>
 
 #if !defined(_WIN32)
@@ -213,3 +215,21 @@ TEST(MapFile, UnsoundHeadersRefusedBeforeAnyMemoryIsTaken)
 }
 
 }  // namespace
+
+// Small maps are counted on one thread, large ones in two halves: a value in either half,
+// at either end of it, is counted once.
+TEST(MapFile, NonFiniteValuesCountedInEverySection)
+{
+    for (const std::size_t points : {6, 1 << 18}) {
+        FourierMap map;
+        map.values = MapValues(points, 5);
+        for (std::size_t k = 0; k < 5; ++k)
+            std::fill_n(map.values.section(k), points, 1.5f);
+        map.values.section(0)[0] = std::numeric_limits<float>::quiet_NaN();
+        map.values.section(1)[points - 1] = std::numeric_limits<float>::infinity();
+        map.values.section(2)[0] = -std::numeric_limits<float>::infinity();
+        map.values.section(4)[points - 1] = std::numeric_limits<float>::quiet_NaN();
+        map.values.section(3)[1] = std::numeric_limits<float>::max();
+        EXPECT_EQ(count_non_finite_values(map), 4u) << points;
+    }
+}
