@@ -1,5 +1,7 @@
 #include "geometry/map_summary.hpp"
 
+#include "common/two_halves.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -98,8 +100,8 @@ double sum_squares_on_lanes(const float* at, std::size_t count, double mean)
     return sum + (pairs[0] + pairs[1]);
 }
 
-// Where the ordered sum of squares about the mean of `count` finite values must lie,
-// found without adding them in order. Every term is >= 0 and its own double in both
+// Where the ordered sum of squares about the mean of values that are all finite must
+// lie, found without adding them in order. Every term is >= 0 and its own double in both
 // sums, so each ordered addition rounds by at most u (half the epsilon) of the partial
 // sum it makes: the ordered sum is off the exact one by at most u times the sum over
 // the terms of each term times the number of partial sums it is in. Blocks summed on
@@ -110,29 +112,44 @@ struct SumBounds {
     double low, high;
 };
 
-SumBounds bound_squares_about(SectionedValues runs, double mean, std::int64_t count)
-{
-    constexpr std::size_t BLOCK = 4096;
-    constexpr double u = std::numeric_limits<double>::epsilon() / 2;
+constexpr std::size_t BLOCK = 4096;
+
+struct BlockSums {
     double sum = 0;
     double weighted = 0;  // each block's sum times the terms from its start to the end
-    auto remaining = static_cast<double>(count);
     std::size_t blocks = 0;
-    for (std::size_t s = 0; s < runs.sections; ++s) {
+};
+
+BlockSums sum_blocks(SectionedValues runs, std::size_t first, std::size_t end, double mean)
+{
+    BlockSums sums;
+    auto remaining = static_cast<double>((runs.sections - first) * runs.section_points);
+    for (std::size_t s = first; s < end; ++s) {
         const std::span<const float> section = runs.section(s);
         for (std::size_t k = 0; k < section.size(); k += BLOCK) {
             const std::size_t length = std::min(BLOCK, section.size() - k);
             const double block = sum_squares_on_lanes(section.data() + k, length, mean);
-            sum += block;
-            weighted += remaining * block;
+            sums.sum += block;
+            sums.weighted += remaining * block;
             remaining -= static_cast<double>(length);
-            ++blocks;
+            ++sums.blocks;
         }
     }
-    // 1 % over the bounds covers their own rounding; the two extra u * sum cover a
-    // compiler that fuses the ordered pass's multiply and add, and low and high's own.
-    const double additions = static_cast<double>(BLOCK + blocks + 2);
-    const double radius = 1.01 * u * (weighted + additions * sum);
+    return sums;
+}
+
+SumBounds bound_squares_about(SectionedValues runs, double mean)
+{
+    constexpr double u = std::numeric_limits<double>::epsilon() / 2;
+    const auto [first, second] = work_in_two_halves(
+        runs.sections, runs.size() >= VALUES_WORTH_A_THREAD,
+        [&](std::size_t begin, std::size_t end) { return sum_blocks(runs, begin, end, mean); });
+    const double sum = first.sum + second.sum;
+    // 1 % over the bounds covers their own rounding; the three extra u * sum cover the
+    // halves' addition, a compiler that fuses the ordered pass's multiply and add, and
+    // low and high's own rounding.
+    const double additions = static_cast<double>(BLOCK + first.blocks + second.blocks + 3);
+    const double radius = 1.01 * u * (first.weighted + second.weighted + additions * sum);
     return {sum - radius, sum + radius};
 }
 
@@ -161,7 +178,7 @@ SingleValueStatistics summarise_values_single(SectionedValues runs)
     // then it is the ordered pass's float. Otherwise, and around a NaN or an infinity,
     // the ordered pass itself.
     if (statistics.not_finite == 0) {
-        const SumBounds bounds = bound_squares_about(runs, statistics.mean, statistics.finite);
+        const SumBounds bounds = bound_squares_about(runs, statistics.mean);
         if (single_rms(bounds.low) == single_rms(bounds.high)) {
             single.rms = single_rms(bounds.low);
             return single;

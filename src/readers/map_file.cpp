@@ -3,6 +3,7 @@
 #include "common/byte_order.hpp"
 #include "common/fatal.hpp"
 #include "common/printf_text.hpp"
+#include "common/two_halves.hpp"
 
 #include <algorithm>
 #include <array>
@@ -10,10 +11,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <functional>
-#include <future>
 #include <new>
-#include <system_error>
 
 namespace grix {
 namespace {
@@ -215,21 +213,10 @@ FourierMap read_map_sections(MapFileStart& file)
 std::uint64_t count_non_finite_values(const FourierMap& map)
 {
     const MapValues& values = map.values;
-    const std::size_t sections = values.sections();
-    // A pass that reads memory and does little else: two cores read it faster than one
-    // once a map is worth a thread.
-    constexpr std::size_t WORTH_A_THREAD = std::size_t{1} << 20;  // values
-    if (values.size() >= WORTH_A_THREAD && sections >= 2) {
-        try {
-            std::future<std::uint64_t> first_half = std::async(
-                std::launch::async, count_non_finite_in, std::cref(values), 0, sections / 2);
-            const std::uint64_t second_half = count_non_finite_in(values, sections / 2, sections);
-            return first_half.get() + second_half;
-        } catch (const std::system_error&) {
-            // no thread to spare: all on this one
-        }
-    }
-    return count_non_finite_in(values, 0, sections);
+    const auto [first, second] = work_in_two_halves(
+        values.sections(), values.size() >= VALUES_WORTH_A_THREAD,
+        [&values](std::size_t begin, std::size_t end) { return count_non_finite_in(values, begin, end); });
+    return first + second;
 }
 
 }  // namespace grix

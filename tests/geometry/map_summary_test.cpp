@@ -43,25 +43,28 @@ TEST(MapSummary, SingleFiguresAreTheOrderedSumsFloats)
     expect_floats_of_ordered_sums(SectionedValues{});
 }
 
-// Two values +-a, then a million +-e whose squares each ordered addition rounds away
-// entirely: the ordered sum of squares is exactly 2 a^2 while the exact one is larger.
-// a is chosen so that the rms of the exact sum rounds to the next float: a sum taken in
-// another order without bounding the ordered one's rounding would give that float.
+// Two values +-a, then a million +-e whose squares each ordered addition rounds away,
+// each just under half a unit in the last place of 2 a^2: the ordered sum of squares is
+// exactly 2 a^2, and the exact one lies above it by a little less than the bound on
+// their difference. a is chosen so that the rms of 2 a^2 and of a quarter of the way to the exact
+// sum round to different floats: a bound that is not there, or 25 % short, gives the
+// exact sum's float. The values lie in two sections, so that the lanes run in two halves.
 TEST(MapSummary, SpreadIsTheOrderedFloatWhereEveryAdditionRoundsAway)
 {
     constexpr std::size_t SMALL = 1 << 20;
-    constexpr float e = 0x1p-26f;  // e^2 is a quarter of a unit in the last place of 2 a^2
+    const float e = std::nextafter(static_cast<float>(std::sqrt(0x1p-51)), 0.0f);
     const double count = SMALL + 2.0;
     const double lost = SMALL * (double{e} * e);
     float a = 1.5f;
     auto rms_of = [&](double squares) { return static_cast<float>(std::sqrt(squares / count)); };
-    while (rms_of(2.0 * a * a) == rms_of(2.0 * a * a + lost / 2))
+    while (rms_of(2.0 * a * a) == rms_of(2.0 * a * a + lost / 4))
         a = std::nextafter(a, 2.0f);
-    ASSERT_LT(a, 2.0f);
+    ASSERT_LT(a, 1.6f);
 
     std::vector<float> values{a, -a};
     for (std::size_t k = 0; k < SMALL / 2; ++k)
         values.insert(values.end(), {e, -e});
-    ASSERT_EQ(summarise_values(std::span<const float>(values)).rms, std::sqrt(2.0 * a * a / count));
-    expect_floats_of_ordered_sums(std::span<const float>(values));
+    const SectionedValues sections{values.data(), values.size() / 2, 2, values.size() / 2};
+    ASSERT_EQ(summarise_values(sections).rms, std::sqrt(2.0 * a * a / count));
+    expect_floats_of_ordered_sums(sections);
 }
