@@ -1,10 +1,7 @@
 #include "geometry/map_summary.hpp"
 
-#include "common/two_halves.hpp"
-
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace grix {
@@ -19,38 +16,44 @@ void for_each_value(SectionedValues runs, Take&& take)
             take(single);
 }
 
+// The first pass's figures, and the ordered sums they came from.
+struct FirstPass {
+    ValueStatistics statistics;  // all but the spread about the mean
+    double sum = 0;
+    double squares_about_zero = 0;
+};
+
 // Everything but the spread about the mean, in one pass in the values' order. The
 // pass is as long as its chain of dependent additions: nothing else waits on a branch.
 // A value left out adds +0, which leaves a sum unchanged (a sum of +0 and values never
 // is -0), and an infinity in place of one moves neither end of the range.
-ValueStatistics sum_in_order(SectionedValues runs)
+FirstPass sum_in_order(SectionedValues runs)
 {
     constexpr double INFINITE = std::numeric_limits<double>::infinity();
-    double sum = 0;
-    double squares_about_zero = 0;
+    FirstPass pass;
     double minimum = INFINITE, maximum = -INFINITE;
     std::int64_t finite = 0;
     for_each_value(runs, [&](float single) {
         const double value = single;
         const bool counts = std::isfinite(value);
         const double term = counts ? value : 0.0;
-        sum += term;
-        squares_about_zero += term * term;
+        pass.sum += term;
+        pass.squares_about_zero += term * term;
         minimum = std::min(minimum, counts ? value : INFINITE);
         maximum = std::max(maximum, counts ? value : -INFINITE);
         finite += counts;
     });
-    ValueStatistics statistics;
+    ValueStatistics& statistics = pass.statistics;
     statistics.finite = finite;
     statistics.not_finite = static_cast<std::int64_t>(runs.size()) - finite;
     if (finite == 0)
-        return statistics;
+        return pass;
     const auto count = static_cast<double>(finite);
     statistics.minimum = minimum;
     statistics.maximum = maximum;
-    statistics.mean = sum / count;
-    statistics.rms_about_zero = std::sqrt(squares_about_zero / count);
-    return statistics;
+    statistics.mean = pass.sum / count;
+    statistics.rms_about_zero = std::sqrt(pass.squares_about_zero / count);
+    return pass;
 }
 
 // The squares about the mean summed in the values' order: a second pass, since the sum
@@ -72,92 +75,37 @@ double root_mean(double squares, std::int64_t count)
     return std::sqrt(squares / static_cast<double>(count));
 }
 
-using DoublePair = double __attribute__((vector_size(16)));
-using FloatPair = float __attribute__((vector_size(8)));
-
-DoublePair square_about(const float* at, DoublePair mean)
-{
-    FloatPair pair;
-    std::memcpy(&pair, at, sizeof pair);
-    const DoublePair deviation = __builtin_convertvector(pair, DoublePair) - mean;
-    return deviation * deviation;
-}
-
-// The sum of `count` squares about the mean from `at`, on eight lanes. Each term is the
-// double the ordered pass adds; only the order of the additions differs.
-double sum_squares_on_lanes(const float* at, std::size_t count, double mean)
-{
-    const DoublePair centre = {mean, mean};
-    DoublePair lanes[4] = {};
-    std::size_t k = 0;
-    for (; k + 8 <= count; k += 8)
-        for (std::size_t lane = 0; lane < 4; ++lane)
-            lanes[lane] += square_about(at + k + 2 * lane, centre);
-    double sum = 0;
-    for (; k < count; ++k)
-        sum += (at[k] - mean) * (at[k] - mean);
-    const DoublePair pairs = (lanes[0] + lanes[1]) + (lanes[2] + lanes[3]);
-    return sum + (pairs[0] + pairs[1]);
-}
-
-// Where the ordered sum of squares about the mean of values that are all finite must
-// lie, found without adding them in order. Every term is >= 0 and its own double in both
-// sums, so each ordered addition rounds by at most u (half the epsilon) of the partial
-// sum it makes: the ordered sum is off the exact one by at most u times the sum over
-// the terms of each term times the number of partial sums it is in. Blocks summed on
-// lanes bound that from above, each block's sum times the terms from its start on; the
-// sum of the blocks is itself off by at most u times the additions any term takes part
-// in, about a block's length plus the blocks.
 struct SumBounds {
     double low, high;
 };
 
-constexpr std::size_t BLOCK = 4096;
-
-struct BlockSums {
-    double sum = 0;
-    double weighted = 0;  // each block's sum times the terms from its start to the end
-    std::size_t blocks = 0;
-};
-
-BlockSums sum_blocks(SectionedValues runs, std::size_t first, std::size_t end, double mean)
-{
-    BlockSums sums;
-    auto remaining = static_cast<double>((runs.sections - first) * runs.section_points);
-    for (std::size_t s = first; s < end; ++s) {
-        const std::span<const float> section = runs.section(s);
-        for (std::size_t k = 0; k < section.size(); k += BLOCK) {
-            const std::size_t length = std::min(BLOCK, section.size() - k);
-            const double block = sum_squares_on_lanes(section.data() + k, length, mean);
-            sums.sum += block;
-            sums.weighted += remaining * block;
-            remaining -= static_cast<double>(length);
-            ++sums.blocks;
-        }
-    }
-    return sums;
-}
-
-SumBounds bound_squares_about(SectionedValues runs, double mean)
+// Where the second pass's ordered sum of squares about the mean m must lie, from the
+// first pass's sums alone, with u half the epsilon and n the finite values. Exactly,
+// sum (x - m)^2 = sum x^2 - 2 m sum x + n m^2. An ordered sum of n terms is off the
+// exact one by at most n u times the sum of the terms' sizes: the squares of floats are
+// exact doubles, and the sizes of the x sum to at most sqrt(n sum x^2). The second pass
+// rounds each term by at most 3 u and adds them, all >= 0, within n u of their sum. A
+// map far from 0 for its spread leaves a wide interval: the ordered pass settles it.
+SumBounds bound_squares_about_mean(const FirstPass& pass)
 {
     constexpr double u = std::numeric_limits<double>::epsilon() / 2;
-    const auto [first, second] = work_in_two_halves(
-        runs.sections, runs.size() >= VALUES_WORTH_A_THREAD,
-        [&](std::size_t begin, std::size_t end) { return sum_blocks(runs, begin, end, mean); });
-    const double sum = first.sum + second.sum;
-    // 1 % over the bounds covers their own rounding; the three extra u * sum cover the
-    // halves' addition, a compiler that fuses the ordered pass's multiply and add, and
-    // low and high's own rounding.
-    const double additions = static_cast<double>(BLOCK + first.blocks + second.blocks + 3);
-    const double radius = 1.01 * u * (first.weighted + second.weighted + additions * sum);
-    return {sum - radius, sum + radius};
+    const auto n = static_cast<double>(pass.statistics.finite);
+    const double m = pass.statistics.mean;
+    const double squares = pass.squares_about_zero;
+    const double estimate = squares - 2 * m * pass.sum + n * m * m;
+    // 1 % over each bound covers the bounds' own rounding.
+    const double off_sums = 1.01 * n * u * (squares + 2 * std::fabs(m) * std::sqrt(n * squares));
+    const double off_estimate = 8 * u * (squares + 2 * std::fabs(m * pass.sum) + n * m * m);
+    const double second_pass = 1.01 * (n + 3) * u + 4 * u;
+    const double radius = off_sums + off_estimate;
+    return {(estimate - radius) * (1 - second_pass), (estimate + radius) * (1 + second_pass)};
 }
 
 }  // namespace
 
 ValueStatistics summarise_values(SectionedValues runs)
 {
-    ValueStatistics statistics = sum_in_order(runs);
+    ValueStatistics statistics = sum_in_order(runs).statistics;
     if (statistics.finite > 0)
         statistics.rms = root_mean(sum_squares_in_order(runs, statistics.mean), statistics.finite);
     return statistics;
@@ -165,7 +113,8 @@ ValueStatistics summarise_values(SectionedValues runs)
 
 SingleValueStatistics summarise_values_single(SectionedValues runs)
 {
-    const ValueStatistics statistics = sum_in_order(runs);
+    const FirstPass pass = sum_in_order(runs);
+    const ValueStatistics& statistics = pass.statistics;
     SingleValueStatistics single{static_cast<float>(statistics.minimum),
                                  static_cast<float>(statistics.maximum),
                                  static_cast<float>(statistics.mean), 0};
@@ -175,14 +124,11 @@ SingleValueStatistics summarise_values_single(SectionedValues runs)
         return static_cast<float>(root_mean(squares, statistics.finite));
     };
     // The rms rounds the same from anywhere between the bounds (each step is monotonic):
-    // then it is the ordered pass's float. Otherwise, and around a NaN or an infinity,
-    // the ordered pass itself.
-    if (statistics.not_finite == 0) {
-        const SumBounds bounds = bound_squares_about(runs, statistics.mean);
-        if (single_rms(bounds.low) == single_rms(bounds.high)) {
-            single.rms = single_rms(bounds.low);
-            return single;
-        }
+    // then it is the second pass's float, without the pass. Otherwise the pass runs.
+    const SumBounds bounds = bound_squares_about_mean(pass);
+    if (bounds.low > 0 && single_rms(bounds.low) == single_rms(bounds.high)) {
+        single.rms = single_rms(bounds.low);
+        return single;
     }
     single.rms = single_rms(sum_squares_in_order(runs, statistics.mean));
     return single;

@@ -23,9 +23,9 @@ struct ValueStatistics {
 
 ValueStatistics summarise_values(SectionedValues values);
 
-// The figures of ValueStatistics a map header holds, each the float nearest
-// summarise_values' double. The spread is summed on several lanes and rounded to float
-// when the ordered sum's rounding could not change the float; in order otherwise.
+// The figures of ValueStatistics a map header holds, each the float of summarise_values'
+// double. The spread comes from the first pass's sums where the second pass's rounding
+// could not change its float, from the second pass otherwise.
 struct SingleValueStatistics {
     float minimum = 0, maximum = 0, mean = 0;
     float rms = 0;  // root-mean-square deviation from the mean
