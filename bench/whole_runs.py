@@ -83,11 +83,11 @@ def main():
     parser.add_argument("build")
     parser.add_argument("--short", action="store_true",
                         help="a 64^3 map, 400 x 400 page sections, 3 runs each")
-    parser.add_argument("--runs", type=int, help="runs of grix and of cp per case (5)")
+    parser.add_argument("--runs", type=int, help="runs of grix and of cp per case (9)")
     parser.add_argument("--dir", help="where the inputs and outputs go (BUILD/bench-work)")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
-    n, page, runs = (64, 400, 3) if args.short else (256, 2000, 5)
+    n, page, runs = (64, 400, 3) if args.short else (256, 2000, 9)
     runs = args.runs or runs
     work = os.path.abspath(args.dir or os.path.join(build, "bench-work"))
     os.makedirs(work, exist_ok=True)
