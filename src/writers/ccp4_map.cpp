@@ -114,7 +114,7 @@ void write_values(const Ccp4Grid& grid, OutputSink& sink)
         write_le32_floats(sink, grid.values.section(k));
 }
 
-// The header's statistics take longer than handing on the values. Where the header can
+// The header's statistics take as long as handing on the values. Where the header can
 // be written again they are measured on a second thread while the values go out after
 // a header of the same length, which the true one then replaces.
 void write_ccp4_grid(const Conversion& conversion, const Ccp4Grid& grid, OutputSink& sink)
