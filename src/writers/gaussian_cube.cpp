@@ -2,11 +2,11 @@
 
 #include "common/text.hpp"
 #include "writers/grid_walk.hpp"
+#include "writers/turn_block.hpp"
 #include "writers/whole_cell_text.hpp"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
-#include <xmmintrin.h>
 #endif
 
 #include <algorithm>
@@ -105,56 +105,24 @@ constexpr std::size_t BLOCK_BYTES = std::size_t{8} << 20;
 // pieces, turn different tiles at the same time.
 constexpr std::size_t TILE_BYTES = std::size_t{1} << 20;
 
-// A density in e/bohr^3, in double and rounded once.
-float to_bohr(float angstrom)
-{
-    return static_cast<float>(angstrom * BOHR_CUBED);
-}
-
+// Densities in e/bohr^3, each in double and rounded once; four side by side where the
+// processor has them.
+struct ToBohr {
+    float operator()(float angstrom) const
+    {
+        return static_cast<float>(angstrom * BOHR_CUBED);
+    }
 #if defined(__SSE2__)
-// Four densities in e/bohr^3, each as to_bohr gives it.
-__m128 to_bohr(__m128 angstrom)
-{
-    const __m128d factor = _mm_set1_pd(BOHR_CUBED);
-    const __m128 low = _mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(angstrom), factor));
-    const __m128 high =
-        _mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(angstrom, angstrom)), factor));
-    return _mm_movelh_ps(low, high);
-}
-#endif
-
-// `down` rows of `columns` values, rows `across` apart, written in e/bohr^3 as `columns`
-// runs of `down` values, runs `length` apart. Blocks of 4 x 4 are turned in registers
-// where the processor has them: four loads and four stores instead of sixteen of each.
-void turn_stretch(const float* values, std::size_t across, std::size_t down,
-                  std::size_t columns, float* out, std::size_t length)
-{
-    std::size_t c = 0;
-#if defined(__SSE2__)
-    for (; c + 4 <= columns; c += 4) {
-        std::size_t j = 0;
-        for (; j + 4 <= down; j += 4) {
-            const float* run = values + j * across + c;
-            __m128 r0 = to_bohr(_mm_loadu_ps(run));
-            __m128 r1 = to_bohr(_mm_loadu_ps(run + across));
-            __m128 r2 = to_bohr(_mm_loadu_ps(run + 2 * across));
-            __m128 r3 = to_bohr(_mm_loadu_ps(run + 3 * across));
-            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-            float* column = out + c * length + j;
-            _mm_storeu_ps(column, r0);
-            _mm_storeu_ps(column + length, r1);
-            _mm_storeu_ps(column + 2 * length, r2);
-            _mm_storeu_ps(column + 3 * length, r3);
-        }
-        for (; j < down; ++j)
-            for (std::size_t k = c; k < c + 4; ++k)
-                out[k * length + j] = to_bohr(values[j * across + k]);
+    __m128 operator()(__m128 angstrom) const
+    {
+        const __m128d factor = _mm_set1_pd(BOHR_CUBED);
+        const __m128 low = _mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(angstrom), factor));
+        const __m128 high =
+            _mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(angstrom, angstrom)), factor));
+        return _mm_movelh_ps(low, high);
     }
 #endif
-    for (; c < columns; ++c)
-        for (std::size_t j = 0; j < down; ++j)
-            out[c * length + j] = to_bohr(values[j * across + c]);
-}
+};
 
 // The tiles the threads format from: a piece asks for the tile of its row and gets it
 // when it is kept, or waits while another thread turns it, else turns it itself (outside
@@ -261,8 +229,9 @@ private:
                                static_cast<std::size_t>(tile.first_plane);
             for (std::size_t z0 = 0; z0 < nz; z0 += Z_STRETCH) {
                 const std::size_t z1 = std::min(z0 + Z_STRETCH, nz);
-                turn_stretch(row + density.stride * z0, density.stride, z1 - z0, planes,
-                             tile.values.data() + y * nz + z0, rows * nz);
+                turn_block(row + density.stride * z0, density.stride, z1 - z0, planes,
+                           reinterpret_cast<unsigned char*>(tile.values.data() + y * nz + z0),
+                           rows * nz, ToBohr{});
             }
         }
     }

@@ -2,13 +2,9 @@
 
 #include "common/byte_order.hpp"
 #include "writers/grid_walk.hpp"
+#include "writers/turn_block.hpp"
 
 #include <algorithm>
-#include <cstring>
-
-#if defined(__SSE2__)
-#include <immintrin.h>
-#endif
 
 namespace grix {
 namespace {
@@ -44,39 +40,6 @@ std::string encode_header(const CellParameters& cell, const FourierMap& map)
 // third less time than 16 x 16 tiles on a 256^3 map).
 constexpr std::int64_t TILE = 64;
 
-// A `down` x `columns` block of values, rows `across` apart, written as `columns` runs of
-// `down` values, `length` apart. Blocks of 4 x 4 are turned in registers where the
-// processor has them: four loads and four stores instead of sixteen of each.
-void turn_block(const float* values, std::ptrdiff_t across, std::int64_t down,
-                std::int64_t columns, unsigned char* out, std::int64_t length)
-{
-    std::int64_t c = 0;
-#if defined(__SSE2__)
-    for (; c + 4 <= columns; c += 4) {
-        std::int64_t j = 0;
-        for (; j + 4 <= down; j += 4) {
-            const float* run = values + j * across + c;
-            __m128 r0 = _mm_loadu_ps(run);
-            __m128 r1 = _mm_loadu_ps(run + across);
-            __m128 r2 = _mm_loadu_ps(run + 2 * across);
-            __m128 r3 = _mm_loadu_ps(run + 3 * across);
-            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-            unsigned char* column = out + 4 * (c * length + j);
-            _mm_storeu_ps(reinterpret_cast<float*>(column), r0);
-            _mm_storeu_ps(reinterpret_cast<float*>(column + 4 * length), r1);
-            _mm_storeu_ps(reinterpret_cast<float*>(column + 8 * length), r2);
-            _mm_storeu_ps(reinterpret_cast<float*>(column + 12 * length), r3);
-        }
-        for (; j < down; ++j)
-            for (std::int64_t k = c; k < c + 4; ++k)
-                std::memcpy(out + 4 * (k * length + j), values + j * across + k, 4);
-    }
-#endif
-    for (; c < columns; ++c)
-        for (std::int64_t j = 0; j < down; ++j)
-            std::memcpy(out + 4 * (c * length + j), values + j * across + c, 4);
-}
-
 // Each section column by column: the down index runs fastest, the transpose of the
 // order in which the section is held. A walk with points down, rows across and planes
 // the sections; the piece turned tile by tile, then put in little-endian order whole.
@@ -95,9 +58,11 @@ void write_densities(OutputSink& sink, const FourierMap& map, int threads)
             const std::int64_t columns = std::min({TILE, piece.rows - done, walk.rows - at.row});
             const float* values = map.section(static_cast<std::size_t>(at.plane)) + at.row;
             for (std::int64_t j0 = 0; j0 < length; j0 += TILE)
-                turn_block(values + (piece.first + j0) * across, across,
-                           std::min(TILE, length - j0), columns,
-                           out + 4 * (done * length + j0), length);
+                turn_block(values + (piece.first + j0) * across, static_cast<std::size_t>(across),
+                           static_cast<std::size_t>(std::min(TILE, length - j0)),
+                           static_cast<std::size_t>(columns),
+                           out + 4 * (done * length + j0), static_cast<std::size_t>(length),
+                           AsHeld{});
             done += columns;
             for (std::int64_t c = 0; c < columns; ++c)
                 next_row(walk, at);
